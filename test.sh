@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test.
+# Extra arguments go to ctest (for example: ./test.sh -R Palette).
+set -euo pipefail
+cd "$(dirname "$0")"
+. tools/deps.sh
+need_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "$(sdl_package)"
+build=${BUILD_DIR:-build}
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DDEMO_TESTS=ON ${CMAKE_ARGS:-} >/dev/null
+cmake --build "$build" -j"$(nproc)"
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)" "$@"

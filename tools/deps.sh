@@ -1,0 +1,51 @@
+# Sourced by run.sh, test.sh and .ci/run: installs the Debian packages a step needs when they
+# are missing, with sudo when not root.
+# Usage: need_packages pkg...
+
+apt_updated=0
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+package_installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+# The maintained SDL 1.2 API over SDL2 where the distribution has it, classic SDL 1.2 otherwise.
+sdl_package() {
+    if package_installed libsdl1.2-compat-dev || package_installed libsdl1.2-dev; then
+        package_installed libsdl1.2-compat-dev && echo libsdl1.2-compat-dev || echo libsdl1.2-dev
+        return
+    fi
+    ensure_apt_lists
+    if apt-cache show libsdl1.2-compat-dev >/dev/null 2>&1; then
+        echo libsdl1.2-compat-dev
+    else
+        echo libsdl1.2-dev
+    fi
+}
+
+ensure_apt_lists() {
+    if [ "$apt_updated" -eq 0 ]; then
+        as_root apt-get update -qq
+        apt_updated=1
+    fi
+}
+
+need_packages() {
+    local missing=()
+    local p
+    for p in "$@"; do
+        package_installed "$p" || missing+=("$p")
+    done
+    [ "${#missing[@]}" -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    ensure_apt_lists
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
+}
+
+BUILD_PACKAGES=(build-essential cmake pkg-config libpng-dev)
+TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev xvfb xauth xdotool imagemagick sox
+               libx11-dev python3 python3-pil)
