@@ -28,7 +28,7 @@ sdl_package() {
 
 ensure_apt_lists() {
     if [ "$apt_updated" -eq 0 ]; then
-        as_root apt-get update -qq
+        as_root apt-get -o DPkg::Lock::Timeout=600 update -qq
         apt_updated=1
     fi
 }
@@ -42,7 +42,7 @@ need_packages() {
     [ "${#missing[@]}" -eq 0 ] && return 0
     echo "Installing: ${missing[*]}"
     ensure_apt_lists
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends \
         "${missing[@]}"
 }
 
