@@ -25,7 +25,9 @@ void set_whole(Matrix* m, const Fixed (&rows)[4][4]) {
 // Euler products: each factor is halved first, so products of two values up to 1.0 fit in
 // 32 bits; a two-factor product is then shifted by 14, the inner pair of a three-factor
 // product by 15.
-int32_t mul2(int32_t a, int32_t b) { return ((a >> 1) * (b >> 1)) >> 14; }
+int32_t mul2(int32_t a, int32_t b) {
+    return ((a >> 1) * (b >> 1)) >> 14;
+}
 int32_t mul3(int32_t a, int32_t b, int32_t c) {
     int32_t ab = ((a >> 1) * (b >> 1)) >> 15;
     return ((ab >> 1) * (c >> 1)) >> 14;
@@ -38,7 +40,9 @@ void matrix_identity(Matrix* m) {
         for (int c = 0; c < 4; ++c) m->m[r][c] = r == c ? FIXED_ONE : 0;
 }
 
-void matrix_reset() { matrix_identity(current_matrix); }
+void matrix_reset() {
+    matrix_identity(current_matrix);
+}
 
 void matrix_rotation_x(Matrix* m, Fixed angle) {
     Fixed s = deg_sin(angle);
@@ -83,9 +87,10 @@ void matrix_euler_rotation(Matrix* m, Fixed a, Fixed b, Fixed c) {
     Fixed sa = deg_sin(a), ca = deg_cos(a);
     Fixed sb = deg_sin(b), cb = deg_cos(b);
     Fixed sc = deg_sin(c), cc = deg_cos(c);
-    set_rows_3x3(m, {{mul2(ca, cc) + mul3(sa, sb, sc), mul2(sc, cb), mul3(ca, sb, sc) - mul2(sa, cc)},
-                     {mul3(sa, sb, cc) - mul2(ca, sc), mul2(cc, cb), mul2(sa, sc) + mul3(ca, sb, cc)},
-                     {mul2(sa, cb), -sb, mul2(ca, cb)}});
+    set_rows_3x3(m,
+                 {{mul2(ca, cc) + mul3(sa, sb, sc), mul2(sc, cb), mul3(ca, sb, sc) - mul2(sa, cc)},
+                  {mul3(sa, sb, cc) - mul2(ca, sc), mul2(cc, cb), mul2(sa, sc) + mul3(ca, sb, cc)},
+                  {mul2(sa, cb), -sb, mul2(ca, cb)}});
 }
 
 void matrix_multiply_current(const Matrix* l) {

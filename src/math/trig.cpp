@@ -39,10 +39,14 @@ constexpr int32_t quarter_wave(int32_t r) {
     int32_t quarter = r / FINE_QUARTER;
     int32_t i = r % FINE_QUARTER;
     switch (quarter) {
-        case 0: return kTable[i];
-        case 1: return kTable[FINE_QUARTER - 1 - i];
-        case 2: return -kTable[i];
-        default: return -kTable[FINE_QUARTER - 1 - i];
+        case 0:
+            return kTable[i];
+        case 1:
+            return kTable[FINE_QUARTER - 1 - i];
+        case 2:
+            return -kTable[i];
+        default:
+            return -kTable[FINE_QUARTER - 1 - i];
     }
 }
 
@@ -56,9 +60,13 @@ int32_t fine_sin32(int32_t angle) {
     return quarter_wave(r);
 }
 
-int64_t fine_sin(int32_t angle) { return fine_sin32(angle); }
+int64_t fine_sin(int32_t angle) {
+    return fine_sin32(angle);
+}
 
-int64_t fine_cos(int32_t angle) { return fine_sin32(wrap_add(angle, FINE_QUARTER)); }
+int64_t fine_cos(int32_t angle) {
+    return fine_sin32(wrap_add(angle, FINE_QUARTER));
+}
 
 Fixed deg_sin(Fixed angle) {
     int32_t r = angle % DEGREES_TURN;
@@ -71,4 +79,6 @@ Fixed deg_sin(Fixed angle) {
     return quarter_wave(quarter * FINE_QUARTER + i);
 }
 
-Fixed deg_cos(Fixed angle) { return deg_sin(wrap_add(angle, DEGREES_QUARTER)); }
+Fixed deg_cos(Fixed angle) {
+    return deg_sin(wrap_add(angle, DEGREES_QUARTER));
+}

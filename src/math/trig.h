@@ -11,8 +11,8 @@
 
 inline constexpr int FINE_ANGLES = 2880;
 inline constexpr int FINE_QUARTER = 720;
-inline constexpr Fixed DEGREES_TURN = 0x1680000;     // 360.0
-inline constexpr Fixed DEGREES_QUARTER = 0x5A0000;   // 90.0
+inline constexpr Fixed DEGREES_TURN = 0x1680000;    // 360.0
+inline constexpr Fixed DEGREES_QUARTER = 0x5A0000;  // 90.0
 inline constexpr int SINE_TABLE_SIZE = FINE_QUARTER;
 
 // sin(k / 8 degree) in Fixed for k = 0..719, rounded and capped at 65535.

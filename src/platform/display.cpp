@@ -19,7 +19,9 @@ uint32_t frame_stamp = 0;
 // could run SDL_Quit while the interrupted thread holds the X display lock, and hang.
 volatile std::sig_atomic_t exit_requested = 0;
 
-void on_signal(int) { exit_requested = 1; }
+void on_signal(int) {
+    exit_requested = 1;
+}
 
 [[noreturn]] void fail(const char* what) {
     std::fprintf(stderr, "demo: %s: %s\n", what, SDL_GetError());
@@ -37,8 +39,10 @@ void report_invisible_driver() {
     char name[64] = "";
     if (SDL_VideoDriverName(name, sizeof name) == nullptr) return;
     if (std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "dummy") == 0)
-        std::fprintf(stderr, "demo: no display found; SDL chose the '%s' video driver, "
-                             "so no window is shown\n", name);
+        std::fprintf(stderr,
+                     "demo: no display found; SDL chose the '%s' video driver, "
+                     "so no window is shown\n",
+                     name);
 }
 
 void handle_events() {

@@ -3,10 +3,16 @@
 #include <cstdio>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // The VGA default palette arrangement with this system's own 8-bit levels.
-constexpr uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) { return r << 24 | g << 16 | b << 8; }
+constexpr uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) {
+    return r << 24 | g << 16 | b << 8;
+}
 
 constexpr std::array<uint32_t, 16> kStandard = {
     rgb(0x00, 0x00, 0x00), rgb(0x00, 0x00, 0xA8), rgb(0x00, 0xA8, 0x00), rgb(0x00, 0xA8, 0xA8),
@@ -27,11 +33,9 @@ constexpr uint8_t kRingSteps[24][3] = {
 };
 
 constexpr uint8_t kRingLevels[9][5] = {
-    {0x00, 0x40, 0x7F, 0xBF, 0xFF}, {0x7F, 0x9F, 0xBF, 0xDF, 0xFF},
-    {0xB7, 0xC7, 0xD8, 0xE8, 0xFF}, {0x00, 0x1F, 0x38, 0x57, 0x70},
-    {0x38, 0x47, 0x57, 0x60, 0x70}, {0x50, 0x58, 0x60, 0x68, 0x70},
-    {0x00, 0x10, 0x20, 0x30, 0x40}, {0x20, 0x28, 0x30, 0x38, 0x40},
-    {0x2F, 0x30, 0x37, 0x3F, 0x40},
+    {0x00, 0x40, 0x7F, 0xBF, 0xFF}, {0x7F, 0x9F, 0xBF, 0xDF, 0xFF}, {0xB7, 0xC7, 0xD8, 0xE8, 0xFF},
+    {0x00, 0x1F, 0x38, 0x57, 0x70}, {0x38, 0x47, 0x57, 0x60, 0x70}, {0x50, 0x58, 0x60, 0x68, 0x70},
+    {0x00, 0x10, 0x20, 0x30, 0x40}, {0x20, 0x28, 0x30, 0x38, 0x40}, {0x2F, 0x30, 0x37, 0x3F, 0x40},
 };
 
 constexpr std::array<uint32_t, 256> make_palette() {
@@ -50,6 +54,20 @@ constexpr std::array<uint32_t, 256> make_palette() {
 }
 
 static_assert(32 + 9 * 24 == 248, "the rings end where the black tail starts");
+
+// Each palette colour twice, as the 64-bit value of two adjacent 32-bit pixels.
+constexpr std::array<uint64_t, 256> kPalettePairs = [] {
+    std::array<uint64_t, 256> pairs{};
+    const std::array<uint32_t, 256> colours = make_palette();
+    for (int i = 0; i < 256; ++i) pairs[i] = uint64_t{colours[i]} * 0x100000001ull;
+    return pairs;
+}();
+
+#if defined(__SSE2__)
+inline __m128i pair_of(uint32_t index) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&kPalettePairs[index]));
+}
+#endif
 
 uint8_t frame_storage[FRAME_WIDTH * FRAME_HEIGHT];
 
@@ -74,25 +92,40 @@ void put_pixel(int32_t x, int32_t y, uint8_t index) {
     framebuffer.pixels[x + y * framebuffer.width] = index;
 }
 
-void plot_pixel(int32_t x, int32_t y) { put_pixel(x, y, draw_colour); }
+void plot_pixel(int32_t x, int32_t y) {
+    put_pixel(x, y, draw_colour);
+}
 
-void set_draw_colour(uint8_t index) { draw_colour = index; }
+void set_draw_colour(uint8_t index) {
+    draw_colour = index;
+}
 
 void expand_frame(const uint8_t* src, int32_t width, int32_t height, uint32_t* dst,
                   int32_t dst_pitch) {
     auto* base = reinterpret_cast<uint8_t*>(dst);
-    const size_t row_bytes = static_cast<size_t>(width) * 2 * sizeof(uint32_t);
     for (int32_t y = 0; y < height; ++y) {
-        auto* top = reinterpret_cast<uint32_t*>(base + static_cast<ptrdiff_t>(2 * y) * dst_pitch);
+        uint8_t* top = base + static_cast<ptrdiff_t>(2 * y) * dst_pitch;
+        uint8_t* bottom = top + dst_pitch;
         const uint8_t* row = src + static_cast<ptrdiff_t>(y) * width;
-        for (int32_t x = 0; x < width; ++x) {
-            uint32_t c = palette[row[x]];
-            top[2 * x] = c;
-            top[2 * x + 1] = c;
+        int32_t x = 0;
+#if defined(__SSE2__)
+        // Four indices per load and two destination pixels per lookup; each 16-byte store
+        // covers two source pixels and goes to both rows, so nothing is read back.
+        for (; x + 4 <= width; x += 4) {
+            uint32_t four;
+            std::memcpy(&four, row + x, 4);
+            __m128i a = _mm_unpacklo_epi64(pair_of(four & 0xFF), pair_of((four >> 8) & 0xFF));
+            __m128i b = _mm_unpacklo_epi64(pair_of((four >> 16) & 0xFF), pair_of(four >> 24));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(top + 8 * x), a);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(top + 8 * x + 16), b);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(bottom + 8 * x), a);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(bottom + 8 * x + 16), b);
         }
-        // The second row of each pair is the first one again: one copy instead of a second
-        // pass of lookups.
-        std::memcpy(base + static_cast<ptrdiff_t>(2 * y + 1) * dst_pitch, top, row_bytes);
+#endif
+        for (; x < width; ++x) {
+            std::memcpy(top + 8 * x, &kPalettePairs[row[x]], 8);
+            std::memcpy(bottom + 8 * x, &kPalettePairs[row[x]], 8);
+        }
     }
 }
 
