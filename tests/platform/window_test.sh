@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# End-to-end exits of the real program: terminating signals, Escape released, the window
+# closed by a WM_DELETE_WINDOW message, and a display that cannot be opened.
+# usage: window_test.sh DEMO XCLOSE CASE [REPEATS]
+# Runs from the repository root (the program opens res/ relative to it). Every wait is
+# bounded and every process started here is cleaned up on exit.
+set -u
+demo=$1 xclose=$2 case=$3 repeats=${4:-1}
+
+work=$(mktemp -d)
+xvfb_pid=
+demo_pid=
+cleanup() {
+    [ -n "$demo_pid" ] && kill -9 "$demo_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*"; [ -f "$work/err" ] && tail -c 600 "$work/err" | tr '\r' '\n' | tail -5; exit 1; }
+
+# A private X server. -noreset: a server that resets when its last client leaves refuses
+# connections now and then.
+start_xvfb() {
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
+        >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+    [ -s "$work/display" ] || fail "Xvfb did not start"
+    export DISPLAY=":$(cat "$work/display")"
+    for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && return; sleep 0.1; done
+    fail "Xvfb does not accept connections"
+}
+
+start_demo() {
+    "$demo" >"$work/out" 2>"$work/err" &
+    demo_pid=$!
+}
+
+# Waits until the program presents frames: its first frame-rate line.
+wait_for_frames() {
+    for _ in $(seq 300); do
+        grep -q 'FPS:' "$work/err" 2>/dev/null && return 0
+        kill -0 "$demo_pid" 2>/dev/null || fail "the program ended before presenting a frame"
+        sleep 0.1
+    done
+    fail "no frame presented within 30 s"
+}
+
+window_of_demo() {
+    local wid
+    wid=$(timeout 20 xdotool search --sync --pid "$demo_pid" 2>/dev/null | head -1)
+    [ -n "$wid" ] || fail "no window appeared"
+    echo "$wid"
+}
+
+# Waits (bounded) for the program to end and checks its status.
+expect_exit() {
+    local want=$1 what=$2 rc
+    for _ in $(seq 100); do kill -0 "$demo_pid" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$demo_pid" 2>/dev/null; then fail "$what: still running after 10 s (hung?)"; fi
+    wait "$demo_pid"
+    rc=$?
+    demo_pid=
+    [ "$rc" -eq "$want" ] || fail "$what: exit status $rc, expected $want"
+}
+
+export SDL_AUDIODRIVER=dummy
+case $case in
+signals-dummy)
+    export SDL_VIDEODRIVER=dummy
+    for _ in $(seq "$repeats"); do
+        for sig in INT QUIT HUP TERM; do
+            start_demo; wait_for_frames
+            kill -"$sig" "$demo_pid"; expect_exit 0 "SIG$sig (dummy driver)"
+        done
+    done ;;
+signals-x11)
+    start_xvfb; export SDL_VIDEODRIVER=x11
+    for _ in $(seq "$repeats"); do
+        for sig in INT QUIT HUP TERM; do
+            start_demo; wait_for_frames
+            kill -"$sig" "$demo_pid"; expect_exit 0 "SIG$sig (X11)"
+        done
+    done ;;
+escape-x11)
+    start_xvfb; export SDL_VIDEODRIVER=x11
+    start_demo; wait_for_frames; wid=$(window_of_demo)
+    xdotool keydown --window "$wid" Escape
+    sleep 0.5
+    kill -0 "$demo_pid" 2>/dev/null || fail "Escape pressed (not yet released) ended the program"
+    xdotool keyup --window "$wid" Escape
+    expect_exit 0 "Escape released" ;;
+close-x11)
+    [ -x "$xclose" ] || { echo "xclose helper not built (no X11 development files)"; exit 77; }
+    start_xvfb; export SDL_VIDEODRIVER=x11
+    start_demo; wait_for_frames; wid=$(window_of_demo)
+    "$xclose" "$wid" || fail "xclose failed"
+    expect_exit 0 "window closed" ;;
+no-display)
+    unset DISPLAY; export SDL_VIDEODRIVER=x11
+    start_demo; expect_exit 1 "no display"
+    grep -q '^demo: ' "$work/err" || fail "no message on standard error"
+    grep -q 'FPS:' "$work/err" && fail "frames were presented without a display" ;;
+fallback-notice)
+    unset DISPLAY SDL_VIDEODRIVER
+    start_demo; wait_for_frames
+    grep -q "no window is shown" "$work/err" || fail "no notice about the invisible driver"
+    kill -TERM "$demo_pid"; expect_exit 0 "SIGTERM (fallback driver)" ;;
+*) echo "unknown case $case"; exit 2 ;;
+esac
+echo "ok: $case"
