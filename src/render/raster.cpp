@@ -30,9 +30,9 @@ struct TexturedPoint {
 template <typename P>
 constexpr bool kTextured = std::is_same_v<P, TexturedPoint>;
 
-// Empty span ends. Any edge point replaces them (left is beyond every point, right before
-// every point), and a row that no edge reaches is skipped because its left end lies beyond
-// the last column.
+// Empty span ends. An edge point replaces them unless it lies beyond them (for the flat ones,
+// left of -1.0 or right of 401.0), and a span keeping either one is off the frame and skipped:
+// its left end lies beyond the last column or its right end before the first.
 template <typename P>
 struct EmptySpan;
 template <>
@@ -234,16 +234,17 @@ int32_t fill_textured_span(const SpanRun<TexturedPoint>& run, const Texture& tex
     const int64_t v_limit = std::min(int64_t{texture.height} << FIXED_SHIFT, kLimit);
     if (corners_inside || (stays_within(run.start.u, run.step.u, run.count, u_limit) &&
                            stays_within(run.start.v, run.step.v, run.count, v_limit))) {
-        // Every texel of the span lies inside the texture. The row offset follows v without a
-        // multiply: v's fraction rides in the top half of a word and its carry adds a row.
+        // Every texel of the span lies inside the texture, so no read needs a clamp. (Stepping
+        // a row pointer by v's carries instead of multiplying costs more in setup than it
+        // saves on the short spans of a mesh.)
         const uint8_t* const pixels = texture.pixels;
+        const size_t row_length = texture.width;
         uint32_t v = static_cast<uint32_t>(run.start.v);
         const uint32_t dv = static_cast<uint32_t>(run.step.v);
-        const uint32_t w32 = static_cast<uint32_t>(width);
         for (; depth != end; ++depth, ++pixel) {
             const int32_t d = depth_of(z);
             if (d > 0 && d < *depth) {
-                *pixel = pixels[(v >> FIXED_SHIFT) * w32 + (u >> FIXED_SHIFT)];
+                *pixel = pixels[(v >> FIXED_SHIFT) * row_length + (u >> FIXED_SHIFT)];
                 *depth = static_cast<uint16_t>(d);
                 ++written;
             }
