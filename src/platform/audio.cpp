@@ -93,8 +93,7 @@ int open_audio(AudioCallback callback) {
     spec.callback = callback;
     spec.userdata = nullptr;
     if (SDL_OpenAudio(&spec, nullptr) < 0) {
-        std::printf("No audio device could be opened (%s); the show goes on silently\n",
-                    SDL_GetError());
+        std::printf("No audio device could be opened (%s); playing silently\n", SDL_GetError());
         return -1;
     }
     return 0;
