@@ -34,7 +34,7 @@ struct Triangle {
     Texture* texture;        // null for flat triangles
     int32_t pixel_count;     // pixels written by the last rasterisation; negative forces flat
     uint8_t flat_colour;
-    Fixed nearest_depth;     // smallest view_z of the corners, set every frame
+    Fixed nearest_depth;  // smallest view_z of the corners, set every frame
 };
 
 // The draw pass reorders `triangles` in place; the order persists between frames.
