@@ -97,11 +97,8 @@ int32_t cos16(int32_t fine_angle) {
 }
 
 std::string binary_fraction_text(int64_t num, int shift) {
-    std::string text;
-    if (num < 0) {
-        text = "-";
-        num = -num;
-    }
+    std::string text(num < 0 ? 1 : 0, '-');
+    if (num < 0) num = -num;
     int64_t whole = num >> shift;
     int64_t fraction = num & ((int64_t{1} << shift) - 1);
     text += std::to_string(whole);

@@ -125,13 +125,13 @@ void add_harmonics(std::vector<int64_t>& wave, int32_t cycles, int32_t top, Gain
     }
 }
 
-// Bass: 128 bytes per cycle, a saw through a low-pass whose corner closes over the first 16
-// cycles, then one cycle of the settled tone repeats.
-Instrument bass() {
+// Bass tone, 128 bytes per cycle: a saw through a low-pass whose corner closes over the
+// first 16 cycles and then stays.
+std::vector<int64_t> bass_wave(int32_t cycles) {
     constexpr int32_t cycle = 128;
     std::vector<int64_t> wave;
-    for (int32_t k = 0; k <= 16; ++k) {
-        int64_t corner = 5 + 2 * (16 - k);  // harmonic at the corner: 37 down to 5
+    for (int32_t k = 0; k < cycles; ++k) {
+        int64_t corner = 5 + 2 * std::max(0, 16 - k);  // harmonic at the corner: 37 down to 5
         std::vector<int64_t> one(cycle, 0);
         add_harmonics(one, 1, 40, [&](int32_t h) {
             int64_t c2 = corner * corner;
@@ -139,8 +139,22 @@ Instrument bass() {
         });
         wave.insert(wave.end(), one.begin(), one.end());
     }
-    Instrument out{"bass", normalise(wave), 56, 2 + 16 * cycle, cycle};
-    return out;
+    return wave;
+}
+
+// The held bass: after the closing filter, its settled cycle repeats.
+Instrument bass() {
+    return {"bass", normalise(bass_wave(17)), 56, 2 + 16 * 128, 128};
+}
+
+// The plucked bass of the main part: the same tone dying away within about a beat, so that
+// short notes end softly instead of being cut.
+Instrument bass_pluck() {
+    std::vector<int64_t> wave = bass_wave(24);
+    for (size_t i = 0; i < wave.size(); ++i) {
+        wave[i] = (wave[i] * decay(static_cast<int32_t>(i), 700)) >> 16;
+    }
+    return one_shot("bass pluck", wave, 60);
 }
 
 // Lead: a band-limited pulse of 32 bytes per cycle whose width sweeps from 12% to 50% and
@@ -246,5 +260,6 @@ std::vector<Instrument> make_instruments() {
     out.push_back(chord("chord minor", 10, {10, 12, 15}, 3));
     out.push_back(chord("chord major", 4, {4, 5, 6}, 8));
     out.push_back(bell());
+    out.push_back(bass_pluck());
     return out;
 }

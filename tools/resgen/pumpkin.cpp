@@ -18,11 +18,11 @@ constexpr int32_t kTexWidth = 256;
 constexpr int32_t kTexHeight = 128;
 
 // Body: radius and half height in view units, groove depth, dimples, as 16.16 where noted.
-constexpr int32_t kBodyRadius = 56;
-constexpr int32_t kBodyHalfHeight = 40;
+constexpr int32_t kBodyRadius = 64;
+constexpr int32_t kBodyHalfHeight = 46;
 constexpr int32_t kGrooveDepth = 5900;  // 0.09: a groove is 9% narrower than a lobe's crown
-constexpr int32_t kTopDimple = 14;
-constexpr int32_t kBottomDimple = 8;
+constexpr int32_t kTopDimple = 16;
+constexpr int32_t kBottomDimple = 9;
 
 // Texture rows: the body from row 6 (ring 19, top) to row 101 (bottom pole), 5 rows per
 // ring; rows 0..5 the dark dimple; the stem from row 104 up to its tip at row 127.
@@ -124,10 +124,10 @@ std::string pumpkin_obj(int32_t* triangles) {
     constexpr int kStemRings = 6;
     for (int k = 0; k < kStemRings; ++k) {
         int64_t t = 65536 * k / (kStemRings - 1);
-        add_ring(stem_ring(27 + 6 * k, 491520 - ((98304 * t) >> 16), (6 * t * t) >> 16));
+        add_ring(stem_ring(31 + 7 * k, 557056 - ((111411 * t) >> 16), (7 * t * t) >> 16));
     }
-    add_ring(stem_ring(59, 4 << 16, 7 << 16));
-    int32_t tip = obj.vertex(7, 60, -2);
+    add_ring(stem_ring(68, 294912, 8 << 16));
+    int32_t tip = obj.vertex(8, 69, -3);
 
     // Texture rows of each ring as seen from the band below and from the band above it.
     std::vector<int32_t> row_below, row_above;

@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
     for (SceneNode* node : {root, tilt, pulse, turn}) node->transform_mode = 2;
 
     Sheet pumpkin_sheet;
-    const uint32_t ticks[kColumns * kRows] = {0,   120, 240, 360, 899,  930,
+    const uint32_t ticks[kColumns * kRows] = {0,   120, 240,  360,  899,  930,
                                               960, 999, 1008, 1011, 1014, 1017};
     for (int i = 0; i < kColumns * kRows; ++i) {
         PumpkinPose pose = pumpkin_pose(ticks[i]);

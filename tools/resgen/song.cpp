@@ -107,14 +107,14 @@ void main_drums(Pattern& p) {
         track(p, DRUMS, 0, bar == 3 ? kGrooveFill : kGroove, 16 * bar);
 }
 
-// Octave bass, each note cut short on its fourth tick.
+// Octave bass in eighths, plucked.
 void pumping_bass(Pattern& p, const char* roots, int first_bar = 0) {
     std::istringstream names(roots);
     std::string root;
     for (int bar = first_bar; names >> root; ++bar) {
         std::string text;
-        for (int i = 0; i < 8; ++i) text += root + (i % 2 ? "-3" : "-2") + ".EC4 . ";
-        track(p, BASS_TRACK, BASS, text, 16 * bar);
+        for (int i = 0; i < 8; ++i) text += root + (i % 2 ? "-3" : "-2") + " . ";
+        track(p, BASS_TRACK, BASS_PLUCK, text, 16 * bar);
     }
 }
 

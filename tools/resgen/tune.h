@@ -26,7 +26,8 @@ enum : uint8_t {
     CHORD_MINOR,
     CHORD_MAJOR,
     BELL,
-    INSTRUMENT_COUNT = BELL,
+    BASS_PLUCK,
+    INSTRUMENT_COUNT = BASS_PLUCK,
 };
 
 std::vector<Instrument> make_instruments();
