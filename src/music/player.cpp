@@ -1,0 +1,216 @@
+// Loading a module image into a ModPlayer, the row fetch, the tick length and the voices'
+// sample source.
+#include "music/player.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "music/effects.h"
+
+namespace {
+
+constexpr uint32_t SIGNATURE_OFFSET = 1080;
+constexpr uint32_t SONG_LENGTH_OFFSET = 950;
+constexpr uint32_t ORDER_OFFSET = 952;
+constexpr uint32_t SAMPLE_HEADER_OFFSET = 20;
+constexpr uint32_t SAMPLE_HEADER_SIZE = 30;
+constexpr uint8_t TONE_PORTA = 0x3;
+constexpr uint8_t TONE_PORTA_SLIDE = 0x5;
+
+// A length, loop start or loop length: a big-endian word count doubled into bytes.
+uint32_t read_words(const uint8_t* p) {
+    return (uint32_t{p[0]} << 9) | (uint32_t{p[1]} << 1);
+}
+
+// 64 for the M.K. form, 128 for M!K! and 4CHN, 0 for a signature that is refused.
+int order_mask(const uint8_t* sig) {
+    if (sig[0] == 'M' && sig[2] == 'K') return (sig[1] == '!' && sig[3] == '!') ? 128 : 64;
+    if (std::memcmp(sig, "4CHN", 4) == 0) return 128;
+    return 0;
+}
+
+int count_patterns(const uint8_t* order_table, int mask) {
+    int largest = 0;
+    for (int i = 0; i < MOD_ORDERS; ++i) largest = std::max(largest, order_table[i] & (mask - 1));
+    return largest + 1;
+}
+
+// Sample data starts right after the patterns; each sample is cut short where the image ends
+// and its loop is kept inside what remains.
+void read_sample_headers(ModPlayer* player, uint32_t module_size) {
+    const uint8_t* image = player->module_data;
+    uint32_t offset = MOD_HEADER_SIZE + MOD_PATTERN_SIZE * player->pattern_count;
+    for (int i = 0; i < MOD_SAMPLES; ++i) {
+        const uint8_t* h = image + SAMPLE_HEADER_OFFSET + SAMPLE_HEADER_SIZE * i;
+        SampleInfo& s = player->samples[i];
+        for (int k = 0; k < 22; ++k) s.name[k] = h[k] == 0 ? ' ' : static_cast<char>(h[k]);
+        s.name[22] = '\0';
+        const uint32_t declared = read_words(h + 22);
+        s.finetune = h[24] & 0x0F;
+        s.volume = h[25];
+        s.loop_start = read_words(h + 26);
+        s.loop_length = read_words(h + 28);
+
+        const uint32_t start = std::min(offset, module_size);
+        s.data = reinterpret_cast<const int8_t*>(image + start);
+        s.length = std::min(declared, module_size - start);
+        if (s.loop_start >= s.length) {
+            s.loop_length = 0;  // a loop wholly outside the sample: the sample plays once
+        } else if (s.loop_start + s.loop_length > s.length) {
+            s.loop_length = s.length - s.loop_start;
+        }
+        offset += declared;  // at most 1084 + 128 KiB + 31 x 128 KiB: no wrap
+    }
+    player->sample_count = MOD_SAMPLES;
+}
+
+void unpack_patterns(ModPlayer* player) {
+    const uint8_t* b = player->module_data + MOD_HEADER_SIZE;
+    for (int p = 0; p < player->pattern_count; ++p) {
+        for (int r = 0; r < MOD_ROWS; ++r) {
+            for (int c = 0; c < MOD_CHANNELS; ++c, b += 4) {
+                PatternCell& cell = player->patterns[p][r][c];
+                cell.sample = static_cast<uint8_t>((b[0] & 0xF0) | (b[2] >> 4));
+                cell.period = static_cast<uint16_t>(((b[0] & 0x0F) << 8) | b[1]);
+                cell.effect = static_cast<uint16_t>(((b[2] & 0x0F) << 8) | b[3]);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+ModPlayer* player_create(uint16_t sample_rate, const uint8_t* module_data, uint32_t module_size) {
+    if (sample_rate == 0 || module_data == nullptr || module_size < MOD_HEADER_SIZE) return nullptr;
+    const int mask = order_mask(module_data + SIGNATURE_OFFSET);
+    if (mask == 0) return nullptr;
+    const uint8_t song_length = module_data[SONG_LENGTH_OFFSET];
+    if (song_length == 0) return nullptr;
+    const int pattern_count = count_patterns(module_data + ORDER_OFFSET, mask);
+    if (module_size - MOD_HEADER_SIZE < MOD_PATTERN_SIZE * static_cast<uint32_t>(pattern_count)) {
+        return nullptr;
+    }
+
+    ModPlayer* player = new (std::nothrow) ModPlayer{};
+    if (player == nullptr) return nullptr;
+    player->module_data = module_data;
+    player->sample_rate = sample_rate;
+    player->order_table = module_data + ORDER_OFFSET;
+    // Entries past the 128th do not exist; a longer song plays the 128 there are.
+    player->song_length = std::min<uint8_t>(song_length, MOD_ORDERS);
+    player->pattern_count = static_cast<uint8_t>(pattern_count);
+    read_sample_headers(player, module_size);
+    unpack_patterns(player);
+
+    player->tempo = 125;
+    player->speed = 6;
+    player_update_tick_length(player);
+    for (int c = 0; c < MOD_CHANNELS; ++c) {
+        Channel& ch = player->channels[c];
+        ch.player = player;
+        ch.index = c;
+        Voice& voice = player->voices[c];
+        voice_init(&voice, sample_rate);
+        voice_set_fetch(&voice, sample_fetch, &ch);
+        voice_set_volume(&voice, 0);
+        voice_set_frequency(&voice, 0);
+        player_fetch_row(player, c);
+    }
+    std::memcpy(player->title, module_data, 20);
+    player->title[20] = '\0';
+    return player;
+}
+
+void player_free(ModPlayer* player) {
+    delete player;
+}
+
+void player_update_tick_length(ModPlayer* player) {
+    int divisor = player->tempo * 2 / 5;
+    if (divisor == 0) divisor = 1;
+    // Only output rates below about 100 Hz could give 0 frames; a tick is at least one frame
+    // so that rendering always moves on.
+    player->samples_per_tick = static_cast<uint16_t>(std::max(1, player->sample_rate / divisor));
+}
+
+void player_fetch_row(ModPlayer* player, int c) {
+    static constexpr PatternCell EMPTY_CELL{};
+    Channel& ch = player->channels[c];
+    const uint8_t pattern = player->order_table[player->order_pos % MOD_ORDERS];
+    // A pattern that was never unpacked, or a row past the pattern's end (a break to row 64..85
+    // counts on from there), plays as an empty row.
+    const PatternCell& cell = (pattern < player->pattern_count && player->row < MOD_ROWS)
+                                  ? player->patterns[pattern][player->row][c]
+                                  : EMPTY_CELL;
+
+    ch.effect = cell.effect;
+    if (cell.period == 0) {
+        ch.trigger = 0;
+        ch.note_period = 0;
+    } else {
+        const uint16_t p = std::clamp<uint16_t>(cell.period, PERIOD_MIN, PERIOD_MAX);
+        ch.note_period = p;
+        const int command = cell.effect >> 8;
+        // A note under tone portamento is the slide's target, not a new note.
+        if (command == TONE_PORTA || command == TONE_PORTA_SLIDE) {
+            ch.trigger = 0;
+        } else {
+            ch.trigger = 1;
+            ch.period = p;
+        }
+    }
+
+    uint8_t s = cell.sample;
+    uint8_t finetune = ch.finetune;
+    if (s == 0) {
+        s = ch.active_sample;
+        if (ch.trigger == 1 && s != 0) ch.volume = player->samples[s - 1].volume;
+    } else {
+        ch.trigger = 1;  // a sample number alone restarts the note at the current period
+        if (s > MOD_SAMPLES) {
+            s = 0;  // names no sample: the note starts silent
+        } else {
+            ch.volume = player->samples[s - 1].volume;
+            finetune = player->samples[s - 1].finetune;
+        }
+    }
+    if (s == 0 && ch.trigger == 1) {
+        ch.sample = 0;
+        ch.volume = 0;
+        ch.finetune = 0;
+    } else {
+        ch.sample = s;
+        ch.finetune = finetune;
+    }
+}
+
+void sample_fetch(void* data, int8_t* out) {
+    Channel& ch = *static_cast<Channel*>(data);
+    if (ch.playing == 0 || ch.active_sample == 0 || ch.active_sample > MOD_SAMPLES) {
+        std::memset(out, 0, VOICE_BLOCK);
+        return;
+    }
+    const SampleInfo& s = ch.player->samples[ch.active_sample - 1];
+    uint32_t pos = ch.sample_pos;
+    uint32_t filled = 0;
+    uint32_t end = ch.first_pass ? s.length : s.loop_start + s.loop_length;
+    while (filled < VOICE_BLOCK) {
+        const uint32_t n = std::min(pos < end ? end - pos : 0, VOICE_BLOCK - filled);
+        if (n != 0) std::memcpy(out + filled, s.data + pos, n);
+        pos += n;
+        filled += n;
+        if (pos < end) continue;
+        if (s.loop_length == 0 || (s.loop_start == 0 && s.loop_length <= 2)) {
+            voice_set_frequency(&ch.player->voices[ch.index], 0);
+            ch.playing = 0;
+            pos = 2;
+            std::memset(out + filled, 0, VOICE_BLOCK - filled);
+            break;
+        }
+        pos = s.loop_start;
+        ch.first_pass = 0;
+        end = s.loop_start + s.loop_length;
+    }
+    ch.sample_pos = pos;
+}

@@ -1,0 +1,150 @@
+// The tracker-module player: a four-channel, 31-sample module turned into a ModPlayer that the
+// sequencer steps tick by tick and the mixer renders to 16-bit stereo.
+//
+// Module image (all multi-byte numbers big-endian; lengths and loop points in 16-bit words):
+//   0     20 bytes  song title
+//   20    31 x 30   sample headers: name[22], length, finetune, volume, loop start, loop length
+//   950   1         song length (order entries played)
+//   952   128       order table
+//   1080  4         signature: M?K? or 4CHN
+//   1084  1024 each patterns: 64 rows x 4 cells x 4 bytes
+//   then            sample data, samples 1..31 back to back
+// The image is read in place and must outlive the player. Every read is checked against the
+// image size: an image too short for its header or patterns is refused, sample data running
+// past the end is cut short there, and a loop ending past its sample is limited to it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "music/voice.h"
+
+inline constexpr int MOD_CHANNELS = 4;
+inline constexpr int MOD_SAMPLES = 31;
+inline constexpr int MOD_ORDERS = 128;
+inline constexpr int MOD_PATTERNS = 128;
+inline constexpr int MOD_ROWS = 64;
+inline constexpr uint32_t MOD_HEADER_SIZE = 1084;
+inline constexpr uint32_t MOD_PATTERN_SIZE = MOD_ROWS * MOD_CHANNELS * 4;
+inline constexpr int PERIOD_MIN = 113;
+inline constexpr int PERIOD_MAX = 856;
+
+using PlayerCallback = void (*)(void* data);
+
+struct SampleInfo {
+    char name[23];         // the 22 name bytes, NULs shown as spaces, then a NUL
+    uint32_t length;       // bytes, cut short where the image ends
+    uint8_t finetune;      // 0..15
+    uint8_t volume;        // default volume as stored
+    uint32_t loop_start;   // bytes
+    uint32_t loop_length;  // bytes; loop_start + loop_length never passes length
+    const int8_t* data;    // first byte inside the module image
+};
+
+struct PatternCell {
+    uint16_t period;  // 0..4095, 0 = no note
+    uint16_t effect;  // command << 8 | parameter
+    uint8_t sample;   // 1-based, 0 = none
+};
+
+struct ModPlayer;
+
+struct Channel {
+    ModPlayer* player;
+    int32_t index;          // 0..3, selects the voice
+    uint8_t active_sample;  // sample the voice plays, 0 = none (always 0..31)
+    uint8_t playing;        // nonzero while a sample plays; 0 once one without loop runs out
+    uint8_t first_pass;     // 1 until the sample's end is first reached
+    uint32_t sample_pos;    // byte offset of the next byte to fetch
+    uint16_t period;        // current period; 0 before any note
+    uint16_t note_period;   // this row's note, 113..856, 0 = none
+    uint8_t trigger;        // 1 when this row starts a note
+    uint8_t sample;         // current instrument, 0..31
+    uint16_t effect;        // this row's effect
+    uint8_t volume;         // 0..64 (effect C may store up to 255)
+    uint8_t finetune;       // 0..15
+    uint16_t porta_target;
+    uint8_t porta_speed;
+    uint8_t porta_slide_param;
+    uint8_t vibrato_pos;
+    uint8_t vibrato_param;
+    uint8_t vibrato_slide_param;
+    uint16_t vibrato_period;
+    uint8_t tremolo_pos;
+    uint8_t tremolo_param;
+    uint8_t tremolo_volume;
+    uint8_t delay_tick;
+    uint8_t offset_param;
+    uint8_t loop_count;
+    uint8_t loop_row;
+    uint8_t slide_param;
+    uint8_t retrigger_interval;
+};
+
+struct ModPlayer {
+    char title[21];  // the 20 title bytes as stored, then a NUL
+    const uint8_t* module_data;
+    uint8_t sample_count;
+    const uint8_t* order_table;                   // the 128 entries inside the image
+    uint8_t pattern_count;                        // patterns unpacked, 1..128
+    uint8_t song_length;                          // 1..128
+    std::array<SampleInfo, MOD_SAMPLES> samples;  // sample 1 is element 0
+    PatternCell patterns[MOD_PATTERNS][MOD_ROWS][MOD_CHANNELS];
+    std::array<Voice, MOD_CHANNELS> voices;
+    std::array<Channel, MOD_CHANNELS> channels;
+    uint16_t sample_rate;
+    uint8_t looping;
+    uint8_t ended;
+    PlayerCallback row_callback;
+    PlayerCallback tick_callback;
+    void* row_callback_data;
+    void* tick_callback_data;
+    uint8_t order_pos;
+    uint8_t row;
+    uint8_t tempo;
+    uint8_t speed;
+    uint16_t samples_per_tick;  // at least 1
+    uint16_t tick_sample_pos;
+    uint16_t tick;
+    uint8_t pattern_delay;
+    uint8_t next_order;
+    uint8_t next_row;
+};
+
+// --- Loading, channels and sample streaming (player.cpp) ---
+
+// A new player at the start of the song, or null when the image is refused (no M?K? or 4CHN
+// signature, shorter than its header or its patterns, song length 0), the rate is 0, or the
+// allocation fails. Prints nothing.
+ModPlayer* player_create(uint16_t sample_rate, const uint8_t* module_data, uint32_t module_size);
+// Releases the player (not the module image). Null is ignored.
+void player_free(ModPlayer* player);
+// samples_per_tick = sample_rate / max(1, tempo * 2 / 5), at least 1.
+void player_update_tick_length(ModPlayer* player);
+// Loads the cell of the current row for channel c into the channel.
+void player_fetch_row(ModPlayer* player, int c);
+// The voices' fetch callback; `channel` is the Channel* whose voice is refilling.
+void sample_fetch(void* channel, int8_t* buffer);
+
+// --- Sequencer (sequencer.cpp) ---
+
+void player_tick(ModPlayer* player);
+void player_delayed_triggers(ModPlayer* player);
+void player_set_looping(ModPlayer* player, uint8_t flag);
+void player_set_row_callback(ModPlayer* player, PlayerCallback fn, void* data);
+void player_set_tick_callback(ModPlayer* player, PlayerCallback fn, void* data);
+uint8_t player_has_ended(const ModPlayer* player);
+
+// --- Rendering (render.cpp) ---
+
+// Frames rendered per internal pass of player_render_s16 and player_render_u8; their stack
+// use is bounded by it whatever n is asked for.
+inline constexpr int32_t RENDER_CHUNK = 1024;
+
+// Fills acc[0..2n-1] (left plane, then right plane) with n frames: left = channels 0 + 3,
+// right = channels 1 + 2. Runs player_tick at each tick boundary. Silence once ended.
+void player_render(ModPlayer* player, int32_t* acc, int32_t n);
+// n interleaved stereo frames of signed 16-bit (left, right, ...).
+void player_render_s16(ModPlayer* player, int16_t* out, int32_t n);
+// n interleaved stereo frames of unsigned 8-bit, 128 = silence.
+void player_render_u8(ModPlayer* player, uint8_t* out, int32_t n);
