@@ -24,10 +24,10 @@ uint8_t* read_file(const char* path, uint32_t* size) {
     std::fseek(file, 0, SEEK_END);
     long length = std::ftell(file);
     std::fseek(file, 0, SEEK_SET);
-    auto* data = length > 0 ? static_cast<uint8_t*>(std::malloc(static_cast<size_t>(length)))
-                            : nullptr;
-    if (data == nullptr || std::fread(data, 1, static_cast<size_t>(length), file) !=
-                               static_cast<size_t>(length)) {
+    auto* data =
+        length > 0 ? static_cast<uint8_t*>(std::malloc(static_cast<size_t>(length))) : nullptr;
+    if (data == nullptr ||
+        std::fread(data, 1, static_cast<size_t>(length), file) != static_cast<size_t>(length)) {
         std::printf("capture: cannot read %s: no music\n", path);
         std::free(data);
         data = nullptr;

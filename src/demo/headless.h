@@ -18,13 +18,13 @@ inline constexpr uint32_t SHOW_FRAME_MS = 17;
 using AudioSink = void (*)(const int16_t* samples, int32_t frames, void* data);
 
 struct HeadlessShow {
-    ModPlayer* player;       // null when the module could not be had: the show holds phase 1
-    uint8_t* module;         // the module image the player reads
-    uint64_t frame;          // frames drawn so far, the intro's included
-    uint64_t audio_frames;   // stereo frames rendered since the music started
+    ModPlayer* player;      // null when the module could not be had: the show holds phase 1
+    uint8_t* module;        // the module image the player reads
+    uint64_t frame;         // frames drawn so far, the intro's included
+    uint64_t audio_frames;  // stereo frames rendered since the music started
     IntroState intro;
     MainLoopState main;
-    AudioSink sink;          // may be null
+    AudioSink sink;  // may be null
     void* sink_data;
 };
 
@@ -38,4 +38,6 @@ int headless_start(HeadlessShow* show, const char* module_path, AudioSink sink, 
 void headless_next_frame(HeadlessShow* show);
 
 // The time of frame k of the show, in milliseconds from the intro's first frame.
-inline uint64_t show_frame_time_ms(uint64_t frame) { return frame * SHOW_FRAME_MS; }
+inline uint64_t show_frame_time_ms(uint64_t frame) {
+    return frame * SHOW_FRAME_MS;
+}

@@ -41,8 +41,8 @@ int load_intro_resources() {
 
     for (int i = 0; i < 2; ++i) {
         int32_t w = text_width(demo_font, kWords[i]);
-        intro_texts[i] = create_text(demo_font, kTextCapacity, kTextWrap, 200 - w / 2,
-                                     kLineSpacing * i);
+        intro_texts[i] =
+            create_text(demo_font, kTextCapacity, kTextWrap, 200 - w / 2, kLineSpacing * i);
         if (intro_texts[i] == nullptr) return -1;
         append_text(intro_texts[i], kWords[i]);
     }
@@ -61,7 +61,9 @@ int load_intro_resources() {
     return 0;
 }
 
-bool intro_running() { return frame_count + 1 <= INTRO_FRAMES - 1; }
+bool intro_running() {
+    return frame_count + 1 <= INTRO_FRAMES - 1;
+}
 
 void draw_intro_frame(IntroState* state) {
     // The bob angle is phase x 8: two degrees per frame.

@@ -43,11 +43,13 @@ struct WordGroup {
     int32_t x, y, x_range, y_range, hold;
 };
 constexpr WordGroup kWordGroups[WORD_GROUPS] = {
-    {"laskig", 10, 30, 6, 6, 5},  {"pumpa", 10, 60, 6, 4, 5}, {"..", 20, 0, 6, 6, 5},
+    {"laskig", 10, 30, 6, 6, 5},  {"pumpa", 10, 60, 6, 4, 5},  {"..", 20, 0, 6, 6, 5},
     {"saftig", 10, 100, 8, 6, 5}, {"rumpa", 10, 130, 8, 6, 5},
 };
 
-uint32_t read_tick() { return tick_count.load(std::memory_order_relaxed); }
+uint32_t read_tick() {
+    return tick_count.load(std::memory_order_relaxed);
+}
 
 SceneNode* scene_group(SceneNode* parent) {
     SceneNode* node = parent != nullptr ? create_group_node(parent) : create_root_node();

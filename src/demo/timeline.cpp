@@ -23,9 +23,13 @@ bool is_flash_tick(uint32_t tick) {
     return false;
 }
 
-bool first_words_shown(uint32_t tick) { return tick < PULSE_START_TICK; }
+bool first_words_shown(uint32_t tick) {
+    return tick < PULSE_START_TICK;
+}
 
-Fixed tick_angle(uint32_t tick) { return static_cast<Fixed>(tick * 3u * 65536u); }
+Fixed tick_angle(uint32_t tick) {
+    return static_cast<Fixed>(tick * 3u * 65536u);
+}
 
 Fixed beat_sine(uint32_t tick) {
     // 15 x tick degrees modulo 360 is 15 x (tick mod 24) degrees.

@@ -21,11 +21,21 @@ constexpr uint8_t kColours[kTriangles] = {COLOUR_DARK_GREY, COLOUR_DARK_RED_BROW
 // the wings, which divide (truncating) by 3 and 2.
 void figure_points(BurstPoint* p, Fixed s, Fixed w) {
     const Fixed offsets[kPoints][2] = {
-        {-s, -s}, {s, -s}, {0, s + (s >> 1)},                  // body
-        {-s, -s}, {-(s / 3), s / 2}, {wrap_mul(-5, s), w},     // left wing
-        {s, -s}, {s / 3, s / 2}, {wrap_mul(5, s), w},          // right wing
-        {-s, -s}, {(s >> 1) - s, -s}, {-s - (s >> 2), wrap_mul(-2, s)},  // left ear
-        {s, -s}, {s - (s >> 1), -s}, {s + (s >> 2), wrap_mul(-2, s)},   // right ear
+        {-s, -s},
+        {s, -s},
+        {0, s + (s >> 1)},  // body
+        {-s, -s},
+        {-(s / 3), s / 2},
+        {wrap_mul(-5, s), w},  // left wing
+        {s, -s},
+        {s / 3, s / 2},
+        {wrap_mul(5, s), w},  // right wing
+        {-s, -s},
+        {(s >> 1) - s, -s},
+        {-s - (s >> 2), wrap_mul(-2, s)},  // left ear
+        {s, -s},
+        {s - (s >> 1), -s},
+        {s + (s >> 2), wrap_mul(-2, s)},  // right ear
     };
     for (int i = 0; i < kPoints; ++i) {
         p[i].x = offsets[i][0];
@@ -34,7 +44,9 @@ void figure_points(BurstPoint* p, Fixed s, Fixed w) {
 }
 
 // Tenths of a degree to fine angles (1440 per 1800 tenths, a half turn).
-int32_t tenths_to_fine(int32_t tenths) { return static_cast<int32_t>(int64_t{tenths} * 1440 / 1800); }
+int32_t tenths_to_fine(int32_t tenths) {
+    return static_cast<int32_t>(int64_t{tenths} * 1440 / 1800);
+}
 
 }  // namespace
 
@@ -56,13 +68,11 @@ void spawn_burst(int32_t x, int32_t y, int32_t angle, int32_t flap_rate, int32_t
 void update_bursts(int32_t step) {
     for (Burst& b : bursts) {
         if (!b.active) continue;
-        update_burst(&b, step, wrap_add(b.x, b.drift), wrap_sub(b.y, BURST_RISE), b.angle,
-                     b.size);
+        update_burst(&b, step, wrap_add(b.x, b.drift), wrap_sub(b.y, BURST_RISE), b.angle, b.size);
     }
 }
 
-void update_burst(Burst* burst, int32_t step, Fixed new_x, Fixed new_y, int32_t angle,
-                  Fixed size) {
+void update_burst(Burst* burst, int32_t step, Fixed new_x, Fixed new_y, int32_t angle, Fixed size) {
     if (burst->age > BURST_LIFE) {
         burst->active = 0;
         return;
@@ -110,8 +120,10 @@ void rotate_point(BurstPoint* point, int32_t angle) {
     const int64_t sin = fine_sin(tenths_to_fine(angle));
     const int64_t x = point->x;
     const int64_t y = point->y;
-    point->x = wrap_sub(static_cast<int32_t>((cos * x) >> 16), static_cast<int32_t>((sin * y) >> 16));
-    point->y = wrap_add(static_cast<int32_t>((sin * x) >> 16), static_cast<int32_t>((cos * y) >> 16));
+    point->x =
+        wrap_sub(static_cast<int32_t>((cos * x) >> 16), static_cast<int32_t>((sin * y) >> 16));
+    point->y =
+        wrap_add(static_cast<int32_t>((sin * x) >> 16), static_cast<int32_t>((cos * y) >> 16));
 }
 
 void rotate_points(BurstPoint* points, int32_t angle) {

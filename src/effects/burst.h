@@ -11,10 +11,10 @@
 #include "render/geometry.h"
 
 inline constexpr int BURST_SLOTS = 8;
-inline constexpr int32_t BURST_LIFE = 3200;        // the last age at which a figure is drawn
-inline constexpr Fixed BURST_RISE = 20000;         // upwards per update
-inline constexpr Fixed BURST_DEPTH = 0x200000;     // 32.0
-inline constexpr int32_t BURST_TENTHS_TURN = 3600; // angle unit: tenths of a degree
+inline constexpr int32_t BURST_LIFE = 3200;         // the last age at which a figure is drawn
+inline constexpr Fixed BURST_RISE = 20000;          // upwards per update
+inline constexpr Fixed BURST_DEPTH = 0x200000;      // 32.0
+inline constexpr int32_t BURST_TENTHS_TURN = 3600;  // angle unit: tenths of a degree
 
 struct Burst {
     Fixed x, y;         // centre in view space (y grows downwards)
@@ -41,11 +41,9 @@ void spawn_burst(int32_t x, int32_t y, int32_t angle, int32_t flap_rate, int32_t
 void update_bursts(int32_t step);
 // One figure: frees it past its life, otherwise moves it to (new_x, new_y), draws it and ages
 // it by step.
-void update_burst(Burst* burst, int32_t step, Fixed new_x, Fixed new_y, int32_t angle,
-                  Fixed size);
+void update_burst(Burst* burst, int32_t step, Fixed new_x, Fixed new_y, int32_t angle, Fixed size);
 // Sets the figure's fields and a random age 0..1999; leaves active and drift alone.
-void init_burst(Burst* burst, int32_t x, int32_t y, int32_t angle, int32_t flap_rate,
-                int32_t size);
+void init_burst(Burst* burst, int32_t x, int32_t y, int32_t angle, int32_t flap_rate, int32_t size);
 // Rotates the point's x, y about the origin by angle tenths of a degree.
 void rotate_point(BurstPoint* point, int32_t angle);
 void rotate_points(BurstPoint* points, int32_t angle);

@@ -12,10 +12,14 @@ constexpr uint64_t kLetterCapacity = 2;
 constexpr uint32_t kLetterWrapWidth = 2;
 
 // A range below 1 would make the offset a remainder by zero.
-int32_t at_least_one(int32_t range) { return range < 1 ? 1 : range; }
+int32_t at_least_one(int32_t range) {
+    return range < 1 ? 1 : range;
+}
 
 // A random offset in -(range / 2) .. range - 1 - range / 2.
-int32_t random_offset(int32_t range) { return std::rand() % range - range / 2; }
+int32_t random_offset(int32_t range) {
+    return std::rand() % range - range / 2;
+}
 
 }  // namespace
 
@@ -93,7 +97,8 @@ void set_jitter_hold(JitterText* group, int32_t hold) {
 void clear_jitter_letters(JitterText* group) {
     if (group == nullptr) return;
     while (group->letters->count > 0)
-        free_text(static_cast<TextObject*>(ptrvec_remove(group->letters, group->letters->count - 1)));
+        free_text(
+            static_cast<TextObject*>(ptrvec_remove(group->letters, group->letters->count - 1)));
 }
 
 void free_jitter_text(JitterText* group) {

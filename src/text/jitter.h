@@ -11,12 +11,12 @@
 #include "util/ptr_vector.h"
 
 struct JitterText {
-    PtrVector* letters;  // TextObject pointers, one per letter, in word order
-    const Font* font;    // borrowed; its glyph width is the letter pitch
-    int32_t x, y;        // base position of the row
+    PtrVector* letters;        // TextObject pointers, one per letter, in word order
+    const Font* font;          // borrowed; its glyph width is the letter pitch
+    int32_t x, y;              // base position of the row
     int32_t x_range, y_range;  // sizes of the random offset ranges, at least 1
-    int32_t hold;        // letters keep a position for hold + 2 updates
-    int32_t counter;     // update counter
+    int32_t hold;              // letters keep a position for hold + 2 updates
+    int32_t counter;           // update counter
 };
 
 // A new group with no letters, or null when memory runs out (nothing left allocated).

@@ -133,8 +133,8 @@ int main(int argc, char** argv) {
         return 1;
 
     const auto first = static_cast<uint64_t>(options.from_seconds * 1000 / SHOW_FRAME_MS);
-    const auto last = static_cast<uint64_t>((options.from_seconds + options.seconds) * 1000 /
-                                            SHOW_FRAME_MS);
+    const auto last =
+        static_cast<uint64_t>((options.from_seconds + options.seconds) * 1000 / SHOW_FRAME_MS);
     const uint64_t end = options.frames.empty() ? last : *options.frames.rbegin() + 1;
     int written = 0;
     for (uint64_t k = 0; k < end; ++k) {

@@ -12,7 +12,9 @@
 namespace {
 
 // A random value in -spread .. spread, in Fixed units.
-Fixed jitter(int32_t spread) { return std::rand() % (2 * spread + 1) - spread; }
+Fixed jitter(int32_t spread) {
+    return std::rand() % (2 * spread + 1) - spread;
+}
 
 void fountain() {
     for (int i = 0; i < 2; ++i)

@@ -16,8 +16,8 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 }  // namespace
 
-bool write_png_rgbx(const std::string& path, const uint32_t* pixels, int32_t width,
-                    int32_t height, std::string* error) {
+bool write_png_rgbx(const std::string& path, const uint32_t* pixels, int32_t width, int32_t height,
+                    std::string* error) {
     File file(std::fopen(path.c_str(), "wb"));
     if (!file) {
         *error = "cannot write " + path;
@@ -74,8 +74,8 @@ bool read_png_rgb(const std::string& path, RgbImage* image, std::string* error) 
     return true;
 }
 
-bool write_frame_png(const std::string& path, const uint8_t* indices, int32_t width,
-                     int32_t height, std::string* error) {
+bool write_frame_png(const std::string& path, const uint8_t* indices, int32_t width, int32_t height,
+                     std::string* error) {
     std::vector<uint32_t> surface(static_cast<size_t>(width) * 2 * static_cast<size_t>(height) * 2);
     expand_frame(indices, width, height, surface.data(), width * 2 * 4);
     return write_png_rgbx(path, surface.data(), width * 2, height * 2, error);
