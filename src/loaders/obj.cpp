@@ -214,7 +214,8 @@ Model* load_obj(const char* path, int32_t scale) {
         return nullptr;
     }
     if (reader.dropped_faces > 0) {
-        std::printf("Dropped %d faces without three defined vertices\n", reader.dropped_faces);
+        std::printf("Dropped %d %s without three defined vertices\n", reader.dropped_faces,
+                    reader.dropped_faces == 1 ? "face" : "faces");
     }
     model->mesh.triangles = reinterpret_cast<Triangle**>(model->triangle_list->items);
     model->mesh.count = static_cast<int32_t>(model->triangle_list->count);

@@ -57,10 +57,13 @@ Outcome load(const fs::path& path, PcxImage** out) {
 
 TEST(PcxCorpus, EveryFileDecodesOrIsRefusedAndAgreesWithPillow) {
     if (!fs::is_directory(CORPUS / "pcx")) GTEST_SKIP() << "no shared corpus";
-    const std::set<std::string> refused = {
-        "1plane8bppUncompressed.pcx", "3plane8bppCompressed.pcx", "input.pcx",
-        "Oregon_Scientific_DS6639_-_DSC_0307_-_small.pcx", "TALOS-2025-2217.pcx",
-        "ossfuzz-4836216264589312.pcx", "1plane24bppCompressed.pcx"};
+    const std::set<std::string> refused = {"1plane8bppUncompressed.pcx",
+                                           "3plane8bppCompressed.pcx",
+                                           "input.pcx",
+                                           "Oregon_Scientific_DS6639_-_DSC_0307_-_small.pcx",
+                                           "TALOS-2025-2217.pcx",
+                                           "ossfuzz-4836216264589312.pcx",
+                                           "1plane24bppCompressed.pcx"};
     const std::set<std::string> truncated = {"01r_00.pcx", "GMARBLES.PCX"};
     const std::map<std::string, Reference> references = read_references();
     ASSERT_GE(references.size(), 10u);
@@ -69,7 +72,7 @@ TEST(PcxCorpus, EveryFileDecodesOrIsRefusedAndAgreesWithPillow) {
         const std::string name = entry.path().filename();
         PcxImage* image = nullptr;
         Outcome outcome = load(entry.path(), &image);
-        Outcome expected = refused.count(name) ? Outcome::refused
+        Outcome expected = refused.count(name)     ? Outcome::refused
                            : truncated.count(name) ? Outcome::truncated
                                                    : Outcome::decoded;
         EXPECT_EQ(outcome, expected) << name;

@@ -53,7 +53,10 @@ TEST(PcxDecode, RunsAndLiterals) {
         {"a run of four", 4, 1, {0xC4, 0x07}, {7, 7, 7, 7}},
         {"a zero-length run yields nothing", 3, 1, {0xC0, 0x55, 0x01, 0xC2, 0x09}, {1, 9, 9}},
         {"a literal byte is one pixel", 2, 1, {0xBF, 0x00}, {0xBF, 0}},
-        {"a run past the line end carries on into the next line", 4, 2, {0xC6, 0x05, 0x01, 0x02},
+        {"a run past the line end carries on into the next line",
+         4,
+         2,
+         {0xC6, 0x05, 0x01, 0x02},
          {5, 5, 5, 5, 5, 5, 1, 2}},
         {"the rest of a run past the last line is dropped", 2, 1, {0xC5, 0x03}, {3, 3}},
     };
@@ -190,7 +193,8 @@ TEST(PcxOpen, RefusesWhatItCannotRead) {
 
 TEST(PcxImageState, DecodeAndCloseNeedAnOpenValidImage) {
     TempDir temp;
-    PcxImage* image = pcx_open(temp.write("c.pcx", pcx_header(header(8, 1, 1, 1)) + Bytes{3}).c_str());
+    PcxImage* image =
+        pcx_open(temp.write("c.pcx", pcx_header(header(8, 1, 1, 1)) + Bytes{3}).c_str());
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(pcx_close(image), 0);
     EXPECT_EQ(image->fd, -1);
@@ -204,8 +208,8 @@ TEST(PcxImageState, DecodeAndCloseNeedAnOpenValidImage) {
 
 TEST(PcxLoadTexture, TakesTheImageOrFails) {
     TempDir temp;
-    Texture* texture = pcx_load_texture(
-        temp.write("t.pcx", pcx_8bit(2, 2, Bytes{1, 2, 3, 4})).c_str());
+    Texture* texture =
+        pcx_load_texture(temp.write("t.pcx", pcx_8bit(2, 2, Bytes{1, 2, 3, 4})).c_str());
     ASSERT_NE(texture, nullptr);
     EXPECT_EQ(texture->width, 2u);
     EXPECT_EQ(texture->height, 2u);

@@ -14,7 +14,7 @@
 using Bytes = std::vector<uint8_t>;
 
 class TempDir {
-public:
+   public:
     TempDir() {
         char pattern[] = "/tmp/loaders-test-XXXXXX";
         path_ = mkdtemp(pattern) != nullptr ? pattern : "";
@@ -41,7 +41,7 @@ public:
         return write(name, Bytes(text.begin(), text.end()));
     }
 
-private:
+   private:
     std::string path_;
 };
 
