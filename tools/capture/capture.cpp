@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -125,6 +126,15 @@ int main(int argc, char** argv) {
     if (!parse_options(argc, argv, &options)) {
         usage(stderr);
         return 2;
+    }
+    if (!options.out_dir.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(options.out_dir, error);
+        if (error) {
+            std::fprintf(stderr, "capture: cannot create %s: %s\n", options.out_dir.c_str(),
+                         error.message().c_str());
+            return 1;
+        }
     }
     std::vector<int16_t> audio;
     HeadlessShow show;
