@@ -30,9 +30,9 @@ struct TexturedPoint {
 template <typename P>
 constexpr bool kTextured = std::is_same_v<P, TexturedPoint>;
 
-// Empty span ends. Any edge point replaces them (left is beyond every point, right before
-// every point), and a row that no edge reaches is skipped because its left end lies beyond
-// the last column.
+// Empty span ends. An edge point replaces them unless it lies beyond them (for the flat ones,
+// left of -1.0 or right of 401.0), and a span keeping either one is off the frame and skipped:
+// its left end lies beyond the last column or its right end before the first.
 template <typename P>
 struct EmptySpan;
 template <>
@@ -217,7 +217,8 @@ bool stays_within(int32_t start, int32_t step, int32_t count, int64_t limit) {
     return start >= 0 && last >= 0 && start < limit && last < limit;
 }
 
-int32_t fill_textured_span(const SpanRun<TexturedPoint>& run, const Texture& texture) {
+int32_t fill_textured_span(const SpanRun<TexturedPoint>& run, const Texture& texture,
+                           bool corners_inside) {
     uint8_t* pixel = framebuffer.pixels + run.offset;
     uint16_t* depth = depth_buffer.data() + run.offset;
     uint16_t* const end = depth + run.count;
@@ -231,27 +232,25 @@ int32_t fill_textured_span(const SpanRun<TexturedPoint>& run, const Texture& tex
     constexpr int64_t kLimit = int64_t{1} << 31;
     const int64_t u_limit = std::min(width << FIXED_SHIFT, kLimit);
     const int64_t v_limit = std::min(int64_t{texture.height} << FIXED_SHIFT, kLimit);
-    if (stays_within(run.start.u, run.step.u, run.count, u_limit) &&
-        stays_within(run.start.v, run.step.v, run.count, v_limit)) {
-        // Every texel of the span lies inside the texture. The row offset follows v without a
-        // multiply: v's fraction rides in the top half of a word and its carry adds a row.
+    if (corners_inside || (stays_within(run.start.u, run.step.u, run.count, u_limit) &&
+                           stays_within(run.start.v, run.step.v, run.count, v_limit))) {
+        // Every texel of the span lies inside the texture, so no read needs a clamp. (Stepping
+        // a row pointer by v's carries instead of multiplying costs more in setup than it
+        // saves on the short spans of a mesh.)
         const uint8_t* const pixels = texture.pixels;
-        ptrdiff_t row = static_cast<ptrdiff_t>(run.start.v >> FIXED_SHIFT) * width;
-        const ptrdiff_t row_step = static_cast<ptrdiff_t>(run.step.v >> FIXED_SHIFT) * width;
-        uint32_t v_fraction = static_cast<uint32_t>(run.start.v) << FIXED_SHIFT;
-        const uint32_t dv_fraction = static_cast<uint32_t>(run.step.v) << FIXED_SHIFT;
+        const size_t row_length = texture.width;
+        uint32_t v = static_cast<uint32_t>(run.start.v);
+        const uint32_t dv = static_cast<uint32_t>(run.step.v);
         for (; depth != end; ++depth, ++pixel) {
             const int32_t d = depth_of(z);
             if (d > 0 && d < *depth) {
-                *pixel = pixels[row + (u >> FIXED_SHIFT)];
+                *pixel = pixels[(v >> FIXED_SHIFT) * row_length + (u >> FIXED_SHIFT)];
                 *depth = static_cast<uint16_t>(d);
                 ++written;
             }
             z += dz;
             u += du;
-            const uint32_t next_fraction = v_fraction + dv_fraction;
-            row += row_step + (next_fraction < v_fraction ? width : 0);
-            v_fraction = next_fraction;
+            v += dv;
         }
         return written;
     }
@@ -283,6 +282,22 @@ bool has_usable_texture(const Triangle* t) {
            t->texcoords[2] != nullptr;
 }
 
+// Whether every corner's texel lies inside a texture small enough for 16.16 texel values.
+// Edge steps and span steps are truncated quotients, so every interpolated value of a drawn
+// pixel lies between two corner values: such a triangle never reads outside its texture.
+bool texcoords_inside(const Triangle* t) {
+    constexpr uint32_t kLargest = 0x7FFF;
+    const Texture& texture = *t->texture;
+    if (texture.width > kLargest || texture.height > kLargest) return false;
+    for (const TexCoord* tc : t->texcoords) {
+        if (tc->u < 0 || tc->v < 0 || static_cast<uint32_t>(tc->u) >= texture.width ||
+            static_cast<uint32_t>(tc->v) >= texture.height) {
+            return false;
+        }
+    }
+    return true;
+}
+
 template <typename P>
 void rasterise(Triangle* t) {
     const Vertex* const* corners = t->vertices;
@@ -306,12 +321,14 @@ void rasterise(Triangle* t) {
         walk_edge(points[i], corners[i]->screen_y, points[j], corners[j]->screen_y, spans);
     }
 
+    bool corners_inside = false;
+    if constexpr (kTextured<P>) corners_inside = texcoords_inside(t);
     int32_t written = 0;
     for (int32_t y = ymin; y < ymax; ++y) {
         SpanRun<P> run;
         if (!clip_span(spans[y], y, &run)) continue;
         if constexpr (kTextured<P>) {
-            written += fill_textured_span(run, *t->texture);
+            written += fill_textured_span(run, *t->texture, corners_inside);
         } else {
             written += fill_flat_span(run, t->flat_colour);
         }

@@ -207,6 +207,7 @@ TEST(TextMeasures, WidthBlockSizeAndHeight) {
 TEST(Typewriter, RevealsOneCharacterPerIntervalAndStopsDrawingWhenDone) {
     frame_attach_storage();
     clear_frame(0);
+    set_draw_colour(COLOUR_WHITE);
     SolidFont solid;
     TextObject* target = create_text(&solid.font, 8, 400, 0, 0);
     append_text(target, "old");
