@@ -1,28 +1,41 @@
-// The program entry. Until the show is assembled it presents a test card: the 256 palette
-// entries as a 16 x 16 grid of swatches, paced like the show, ending on Escape, window close
-// or a terminating signal.
-#include "platform/clock.h"
+// The program entry: loads everything in a fixed order, opens the window, plays the intro
+// and then the endless main scene in step with the music. Arguments are ignored.
+#include <cstdio>
+#include <cstdlib>
+
+#include "demo/loops.h"
+#include "demo/show.h"
+#include "math/matrix.h"
+#include "platform/audio.h"
 #include "platform/display.h"
 #include "platform/framebuffer.h"
 
 namespace {
 
-void draw_test_card() {
-    const int32_t cell_w = FRAME_WIDTH / 16;
-    const int32_t cell_h = FRAME_HEIGHT / 16;
-    for (int32_t y = 0; y < FRAME_HEIGHT; ++y)
-        for (int32_t x = 0; x < FRAME_WIDTH; ++x)
-            put_pixel(x, y, static_cast<uint8_t>((y / cell_h) * 16 + x / cell_w));
+// Nothing is shown until every resource is in hand; a missing one ends the program before
+// the window opens. The loaders have already said which file it was.
+void require(int result) {
+    if (result < 0) std::exit(1);
 }
 
 }  // namespace
 
 int main() {
+    require(load_show_resources());
+    start_music();
+    require(build_main_scene());
     init_display();
     clear_frame(COLOUR_BLACK);
+    matrix_reset();
+    require(create_word_groups());
+
+    run_intro();
+    start_audio();
+
+    MainLoopState state{};
     for (;;) {
-        draw_test_card();
+        draw_main_frame(&state);
         present_frame();
-        ++frame_count;
+        finish_main_frame(&state);
     }
 }

@@ -1,0 +1,43 @@
+// The show without a window or sound device, for the capture tool and whole-frame tests. The
+// music is rendered by the player into memory; frame k of the show is drawn at k x 17 ms (the
+// show's pace), with tick_count taken from the audio rendered up to that time. The intro and
+// the timeline are the program's own code.
+#pragma once
+
+#include <cstdint>
+
+#include "demo/intro.h"
+#include "demo/show.h"
+
+struct ModPlayer;
+
+inline constexpr int32_t SHOW_SAMPLE_RATE = 44100;
+inline constexpr uint32_t SHOW_FRAME_MS = 17;
+
+// Receives each piece of rendered music: `frames` interleaved stereo frames.
+using AudioSink = void (*)(const int16_t* samples, int32_t frames, void* data);
+
+struct HeadlessShow {
+    ModPlayer* player;      // null when the module could not be had: the show holds phase 1
+    uint8_t* module;        // the module image the player reads
+    uint64_t frame;         // frames drawn so far, the intro's included
+    uint64_t audio_frames;  // stereo frames rendered since the music started
+    IntroState intro;
+    MainLoopState main;
+    AudioSink sink;  // may be null
+    void* sink_data;
+};
+
+// Loads the show's resources and module and builds its scene, as the program's start-up
+// does, with the clocks and rand() at their start values. 0, or -1 after a message when a
+// resource cannot be loaded (a missing or refused module only costs the music).
+int headless_start(HeadlessShow* show, const char* module_path, AudioSink sink, void* sink_data);
+
+// Draws the next frame into the framebuffer, rendering the music up to its time, and
+// advances the show past it. The frame stays in the framebuffer until the next call.
+void headless_next_frame(HeadlessShow* show);
+
+// The time of frame k of the show, in milliseconds from the intro's first frame.
+inline uint64_t show_frame_time_ms(uint64_t frame) {
+    return frame * SHOW_FRAME_MS;
+}

@@ -1,0 +1,28 @@
+#include "demo/loops.h"
+
+#include "demo/intro.h"
+#include "effects/particles.h"
+#include "platform/clock.h"
+#include "platform/display.h"
+#include "platform/framebuffer.h"
+#include "render/raster.h"
+
+void run_intro() {
+    IntroState state{};
+    while (intro_running()) {
+        draw_intro_frame(&state);
+        present_frame();
+        ++frame_count;
+    }
+}
+
+void run_particle_demo(void (*before_frame)()) {
+    for (;;) {
+        if (before_frame != nullptr) before_frame();
+        clear_frame(COLOUR_BLACK);
+        clear_depth();
+        if (!update_particles()) return;
+        present_frame();
+        ++frame_count;
+    }
+}
