@@ -1,6 +1,5 @@
 #include "demo/headless.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "effects/burst.h"
@@ -8,34 +7,12 @@
 #include "music/player.h"
 #include "platform/clock.h"
 #include "platform/framebuffer.h"
+#include "platform/music_source.h"
 
 namespace {
 
 constexpr const char* kModulePath = "res/brumo.mod";
 constexpr int32_t kChunkFrames = 1024;
-
-// Reads a whole file; null (after a message) when it cannot be had.
-uint8_t* read_file(const char* path, uint32_t* size) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) {
-        std::printf("capture: cannot open %s: no music\n", path);
-        return nullptr;
-    }
-    std::fseek(file, 0, SEEK_END);
-    long length = std::ftell(file);
-    std::fseek(file, 0, SEEK_SET);
-    auto* data =
-        length > 0 ? static_cast<uint8_t*>(std::malloc(static_cast<size_t>(length))) : nullptr;
-    if (data == nullptr ||
-        std::fread(data, 1, static_cast<size_t>(length), file) != static_cast<size_t>(length)) {
-        std::printf("capture: cannot read %s: no music\n", path);
-        std::free(data);
-        data = nullptr;
-    }
-    std::fclose(file);
-    *size = static_cast<uint32_t>(length);
-    return data;
-}
 
 // Renders the music up to `ms` milliseconds after it started, as the device would have.
 void render_music_to(HeadlessShow* show, uint64_t ms) {
@@ -68,18 +45,8 @@ int headless_start(HeadlessShow* show, const char* module_path, AudioSink sink, 
     if (load_show_resources() < 0) return -1;
 
     uint32_t size = 0;
-    show->module = read_file(module_path != nullptr ? module_path : kModulePath, &size);
-    if (show->module != nullptr) {
-        show->player = player_create(SHOW_SAMPLE_RATE, show->module, size);
-        if (show->player == nullptr) {
-            std::printf("capture: %s is not a module this player reads: no music\n",
-                        module_path != nullptr ? module_path : kModulePath);
-        } else {
-            player_set_looping(show->player, 1);
-            player_set_row_callback(show->player, count_row, nullptr);
-            player_set_tick_callback(show->player, count_tick, nullptr);
-        }
-    }
+    show->player = load_music(module_path != nullptr ? module_path : kModulePath, SHOW_SAMPLE_RATE,
+                              &show->module, &size);
 
     if (build_main_scene() < 0) return -1;
     frame_attach_storage();

@@ -34,6 +34,9 @@ struct ModelCase {
     int32_t min_triangles, max_triangles;
 };
 
+// Named in test listings instead of the bytes gtest would print.
+void PrintTo(const ModelCase& c, std::ostream* out) { *out << c.path; }
+
 class CommittedModel : public testing::TestWithParam<ModelCase> {};
 
 TEST_P(CommittedModel, EveryTriangleIsTexturedInsideItsTexture) {

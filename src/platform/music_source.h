@@ -1,0 +1,13 @@
+// The show's music source, without the sound device: the module file read whole and its
+// player created, looping, with the clock's counting callbacks registered. The program feeds
+// the device from it; the capture tool renders it into memory.
+#pragma once
+
+#include <cstdint>
+
+#include "music/player.h"
+
+// The player for the module at `path`, or null after one line naming the file when it is
+// missing, unreadable, short or refused. On success *data and *size hold the module image,
+// which the player reads for as long as it lives.
+ModPlayer* load_music(const char* path, uint16_t sample_rate, uint8_t** data, uint32_t* size);
