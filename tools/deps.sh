@@ -48,4 +48,4 @@ need_packages() {
 
 BUILD_PACKAGES=(build-essential cmake pkg-config libpng-dev)
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev xvfb xauth xdotool imagemagick sox
-               libx11-dev python3 python3-pil)
+               libx11-dev)

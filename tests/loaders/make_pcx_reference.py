@@ -7,7 +7,8 @@ Left out: multi-plane files whose lines are padded (header bytes-per-line above 
 width needs). Pillow 9 unpacks their planes at the unpadded stride, so its indices are wrong
 there (rose.pcx comes out as a single colour).
 
-Usage (from the repository root): tests/loaders/make_pcx_reference.py [corpus/pcx dir]
+Needs Debian's python3-pil. Usage (from the repository root):
+    tests/loaders/make_pcx_reference.py [corpus/pcx dir]
 """
 import os
 import struct
