@@ -21,6 +21,7 @@ void require(int result) {
 }  // namespace
 
 int main() {
+    hold_exit_signals();
     require(load_show_resources());
     start_music();
     require(build_main_scene());

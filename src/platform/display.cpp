@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <pthread.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +23,15 @@ volatile std::sig_atomic_t exit_requested = 0;
 
 void on_signal(int) {
     exit_requested = 1;
+}
+
+constexpr int kExitSignals[] = {SIGINT, SIGQUIT, SIGHUP, SIGTERM};
+
+sigset_t exit_signal_set() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : kExitSignals) sigaddset(&set, signal);
+    return set;
 }
 
 [[noreturn]] void fail(const char* what) {
@@ -74,10 +85,15 @@ void init_display() {
 
     frame_attach_storage();
 
-    std::signal(SIGINT, on_signal);
-    std::signal(SIGQUIT, on_signal);
-    std::signal(SIGHUP, on_signal);
-    std::signal(SIGTERM, on_signal);
+    for (int signal : kExitSignals) std::signal(signal, on_signal);
+    // Any signal held back so far is delivered now, to the handler.
+    sigset_t set = exit_signal_set();
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+void hold_exit_signals() {
+    sigset_t set = exit_signal_set();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
 void present_frame() {

@@ -3,6 +3,11 @@
 // SIGINT, SIGQUIT, SIGHUP or SIGTERM all end the process with status 0, SDL shut down.
 #pragma once
 
+// Holds SIGINT, SIGQUIT, SIGHUP and SIGTERM back in the calling thread and in every thread it
+// starts from now on (the audio and video threads), so that they always reach the main thread,
+// which acts on them between frames. Called first thing; init_display lets them through.
+void hold_exit_signals();
+
 // Opens the 800 x 480 16-bit window and the 32-bit expansion surface, points the framebuffer
 // at its storage and installs the exit handlers. When SDL cannot give a video device, mode or
 // surface, prints SDL's reason on standard error and exits with status 1.

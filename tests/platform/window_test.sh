@@ -33,6 +33,8 @@ start_xvfb() {
 }
 
 start_demo() {
+    # A fresh file: the previous run's frame-rate lines must not count for this one.
+    rm -f "$work/out" "$work/err"
     "$demo" >"$work/out" 2>"$work/err" &
     demo_pid=$!
 }

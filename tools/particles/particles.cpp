@@ -25,6 +25,7 @@ void fountain() {
 }  // namespace
 
 int main() {
+    hold_exit_signals();
     if (load_tunnel_texture() < 0) return 1;
     init_display();
     run_particle_demo(fountain);
