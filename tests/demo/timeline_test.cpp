@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
+#include "demo/intro.h"
 #include "demo/show.h"
 #include "effects/burst.h"
 #include "math/matrix.h"
@@ -158,6 +160,35 @@ TEST_F(MainLoop, FiguresLaunchAfterTheFrameAndFlyFromTheNext) {
     frame(1002);
     EXPECT_EQ(active_figures(), 1);
     EXPECT_EQ(bursts[0].age, 32) << "first drawn in the next frame";
+}
+
+TEST(Intro, PlaysExactly300FramesFromAFixedStart) {
+    frame_attach_storage();
+    if (demo_font == nullptr)
+        demo_font = create_font(font_glyphs, FONT_GLYPH_SIZE, FONT_GLYPH_SIZE);
+    ASSERT_EQ(load_intro_resources(), 0) << "run from the repository root, which holds res/";
+    frame_count = 0xFFFFFFFF;
+    IntroState state{};
+    int frames = 0;
+    while (intro_running()) {
+        draw_intro_frame(&state);
+        if (frames == 0) {
+            Matrix turned;
+            matrix_rotation_y(&turned, static_cast<Fixed>(0xFFFF0000));  // -1 degree
+            EXPECT_EQ(intro_root->local.m[3][1], 0xA0000) << "the cube starts 10.0 down";
+            EXPECT_EQ(intro_root->local.m[3][2], 0xB40000);
+            EXPECT_EQ(std::memcmp(&intro_group->local, &turned, sizeof turned), 0);
+            // Both words in white over the cube: "Proudly" at (88, 0), "Presents" at (72, 50).
+            EXPECT_EQ(intro_texts[0]->x, 88);
+            EXPECT_EQ(intro_texts[1]->x, 72);
+            EXPECT_EQ(intro_texts[1]->y, 50);
+            EXPECT_EQ(draw_colour, COLOUR_WHITE);
+        }
+        ++frame_count;
+        ++frames;
+    }
+    EXPECT_EQ(frames, 300);
+    EXPECT_EQ(frame_count, 299u) << "the main loop's first frame runs with 299";
 }
 
 }  // namespace
