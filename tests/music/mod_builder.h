@@ -25,25 +25,12 @@ class ModBuilder {
    public:
     explicit ModBuilder(int patterns = 1)
         : patterns_(static_cast<size_t>(patterns) * MOD_PATTERN_SIZE) {
-        std::memcpy(header_.data() + 1080, "M.K.", 4);
+        signature("M.K.");
         header_[950] = 1;
     }
-    ModBuilder& title(const char* t) {
-        std::memcpy(header_.data(), t, std::min<size_t>(20, std::strlen(t)));
-        return *this;
-    }
-    ModBuilder& signature(const char* sig) {
-        std::memcpy(header_.data() + 1080, sig, 4);
-        return *this;
-    }
-    ModBuilder& song_length(uint8_t n) {
-        header_[950] = n;
-        return *this;
-    }
-    ModBuilder& order(int i, uint8_t pattern) {
-        header_[952 + i] = pattern;
-        return *this;
-    }
+    ModBuilder& signature(const char* sig) { return put(1080, sig, 4); }
+    ModBuilder& song_length(uint8_t n) { return put(950, &n, 1); }
+    ModBuilder& order(int i, uint8_t pattern) { return put(952 + i, &pattern, 1); }
     // One cell: sample number, period, effect (command << 8 | parameter).
     ModBuilder& cell(int pattern, int row, int channel, uint8_t sample, uint16_t period,
                      uint16_t effect) {
@@ -58,9 +45,8 @@ class ModBuilder {
     ModBuilder& sample(int number, const TestSample& s, int declared_words = -1) {
         uint8_t* h = header_.data() + 20 + 30 * (number - 1);
         std::memcpy(h, s.name.data(), std::min<size_t>(22, s.name.size()));
-        const uint32_t words = declared_words >= 0 ? static_cast<uint32_t>(declared_words)
-                                                   : static_cast<uint32_t>(s.data.size() / 2);
-        put_word(h + 22, words);
+        put_word(h + 22, declared_words >= 0 ? static_cast<uint32_t>(declared_words)
+                                             : static_cast<uint32_t>(s.data.size() / 2));
         h[24] = s.finetune;
         h[25] = s.volume;
         put_word(h + 26, s.loop_start / 2);
@@ -68,9 +54,6 @@ class ModBuilder {
         data_[number - 1] = s.data;
         return *this;
     }
-    // Raw access for the odd cases.
-    uint8_t* header() { return header_.data(); }
-
     std::vector<uint8_t> build() const {
         std::vector<uint8_t> image(header_.begin(), header_.end());
         image.insert(image.end(), patterns_.begin(), patterns_.end());
@@ -79,6 +62,10 @@ class ModBuilder {
     }
 
    private:
+    ModBuilder& put(size_t at, const void* bytes, size_t n) {
+        std::memcpy(header_.data() + at, bytes, n);
+        return *this;
+    }
     static void put_word(uint8_t* p, uint32_t words) {
         p[0] = static_cast<uint8_t>(words >> 8);
         p[1] = static_cast<uint8_t>(words);
@@ -101,15 +88,13 @@ struct TestPlayer {
     ModPlayer* get() const { return player.get(); }
 };
 
-// Advances one tick the way player_render does at a tick boundary, without mixing.
-inline void run_tick(ModPlayer* p) {
-    p->tick = static_cast<uint16_t>(p->tick + 1);
-    p->tick_sample_pos = 0;
-    player_tick(p);
-}
-
+// Advances n ticks the way player_render does at tick boundaries, without mixing.
 inline void run_ticks(ModPlayer* p, int n) {
-    for (int i = 0; i < n; ++i) run_tick(p);
+    for (int i = 0; i < n; ++i) {
+        p->tick = static_cast<uint16_t>(p->tick + 1);
+        p->tick_sample_pos = 0;
+        player_tick(p);
+    }
 }
 
 // A sample of `length` bytes all of value v, looping over all of it unless `loop` is false.
@@ -121,7 +106,9 @@ inline TestSample flat_sample(size_t length, int8_t v, uint8_t volume = 64, bool
     return s;
 }
 
-// The voice step a rate in Hz gives at 44100 Hz output.
-inline int32_t step_of(uint32_t hz) {
-    return static_cast<int32_t>((hz << 16) / 44100);
+// Bytes 0, 1, 2, ... (mod m): every position is recognisable.
+inline std::vector<int8_t> ramp(size_t length, int m) {
+    std::vector<int8_t> v(length);
+    for (size_t k = 0; k < length; ++k) v[k] = static_cast<int8_t>(static_cast<int>(k) % m);
+    return v;
 }
