@@ -249,6 +249,8 @@ TEST_F(RasterTest, AffineTexelLayoutAndClamping) {
                     << c.name << " " << x << "," << y;
             }
         }
+        draw_textured_triangle(&tri.t);
+        EXPECT_EQ(tri.t.pixel_count, 0) << c.name << ": equal depth does not pass";
     }
 }
 
