@@ -32,7 +32,7 @@ class TempDir {
     std::string write(const std::string& name, const Contents& contents) const {
         std::string file = dir() + name;
         if (FILE* out = std::fopen(file.c_str(), "wb")) {
-            std::fwrite(contents.data(), 1, contents.size(), out);
+            if (!contents.empty()) std::fwrite(contents.data(), 1, contents.size(), out);
             std::fclose(out);
         }
         return file;
