@@ -3,7 +3,6 @@
 #pragma once
 
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -28,17 +27,15 @@ class TempDir {
 
     // The directory with a trailing '/'.
     std::string dir() const { return path_ + "/"; }
-    std::string write(const std::string& name, const Bytes& bytes) const {
+    // Writes `contents` (bytes or text) to dir() + name and returns that path.
+    template <typename Contents>
+    std::string write(const std::string& name, const Contents& contents) const {
         std::string file = dir() + name;
-        FILE* out = std::fopen(file.c_str(), "wb");
-        if (out != nullptr) {
-            if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), out);
+        if (FILE* out = std::fopen(file.c_str(), "wb")) {
+            if (!contents.empty()) std::fwrite(contents.data(), 1, contents.size(), out);
             std::fclose(out);
         }
         return file;
-    }
-    std::string write(const std::string& name, const std::string& text) const {
-        return write(name, Bytes(text.begin(), text.end()));
     }
 
    private:
@@ -46,13 +43,19 @@ class TempDir {
 };
 
 struct PcxHeader {
-    int bits = 8;
-    int planes = 1;
+    int bits = 8, planes = 1;
     int xmin = 0, ymin = 0, xmax = 0, ymax = 0;
     int line_bytes = 0;  // header's bytes per line and plane; 0 leaves the field 0
-    int manufacturer = 10;
-    int encoding = 1;
+    int manufacturer = 10, encoding = 1;
 };
+
+// A header for a width x height image at the origin.
+inline PcxHeader pcx_layout(int bits, int planes, int width, int height, int line_bytes = 0) {
+    PcxHeader h;
+    h.bits = bits, h.planes = planes, h.xmax = width - 1, h.ymax = height - 1;
+    h.line_bytes = line_bytes;
+    return h;
+}
 
 inline Bytes pcx_header(const PcxHeader& h) {
     Bytes bytes(128, 0);
@@ -64,45 +67,21 @@ inline Bytes pcx_header(const PcxHeader& h) {
     bytes[1] = 5;
     bytes[2] = static_cast<uint8_t>(h.encoding);
     bytes[3] = static_cast<uint8_t>(h.bits);
-    put16(4, h.xmin);
-    put16(6, h.ymin);
-    put16(8, h.xmax);
-    put16(10, h.ymax);
+    put16(4, h.xmin), put16(6, h.ymin), put16(8, h.xmax), put16(10, h.ymax);
     for (int i = 0; i < 48; ++i) bytes[16 + i] = static_cast<uint8_t>(i);
     bytes[65] = static_cast<uint8_t>(h.planes);
     put16(66, h.line_bytes);
     return bytes;
 }
 
-// Run-length encodes `data` with runs of at most 63, never across a call.
-inline Bytes pcx_encode(const Bytes& data) {
-    Bytes out;
-    for (size_t i = 0; i < data.size();) {
-        size_t run = 1;
-        while (i + run < data.size() && data[i + run] == data[i] && run < 63) ++run;
-        if (run > 1 || data[i] >= 0xC0) out.push_back(static_cast<uint8_t>(0xC0 | run));
-        out.push_back(data[i]);
-        i += run;
-    }
-    return out;
-}
-
-// An 8-bit single-plane PCX of the given indices, row after row, each row encoded on its own.
-inline Bytes pcx_8bit(int width, int height, const Bytes& pixels) {
-    PcxHeader h;
-    h.xmax = width - 1;
-    h.ymax = height - 1;
-    h.line_bytes = width;
-    Bytes file = pcx_header(h);
-    for (int y = 0; y < height; ++y) {
-        Bytes row(pixels.begin() + y * width, pixels.begin() + (y + 1) * width);
-        Bytes encoded = pcx_encode(row);
-        file.insert(file.end(), encoded.begin(), encoded.end());
-    }
-    return file;
-}
-
 inline Bytes operator+(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
+}
+
+// An 8-bit single-plane PCX of the given indices, each pixel written as a run of one.
+inline Bytes pcx_8bit(int width, int height, const Bytes& pixels) {
+    Bytes file = pcx_header(pcx_layout(8, 1, width, height, width));
+    for (uint8_t pixel : pixels) file.insert(file.end(), {0xC1, pixel});
+    return file;
 }
