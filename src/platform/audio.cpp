@@ -41,14 +41,14 @@ void audio_callback(void*, uint8_t* stream, int len) {
 }
 
 int open_audio(AudioCallback callback) {
-    SDL_AudioSpec spec{};
-    spec.freq = AUDIO_RATE;
-    spec.format = AUDIO_S16LSB;
-    spec.channels = 2;
-    spec.samples = AUDIO_FRAMES;
-    spec.callback = callback;
-    spec.userdata = nullptr;
-    if (SDL_OpenAudio(&spec, nullptr) < 0) {
+    SDL_AudioSpec wanted{};
+    wanted.freq = AUDIO_RATE;
+    wanted.format = AUDIO_S16LSB;
+    wanted.channels = 2;
+    wanted.samples = AUDIO_FRAMES;
+    wanted.callback = callback;
+    wanted.userdata = nullptr;
+    if (SDL_OpenAudio(&wanted, nullptr) < 0) {
         std::printf("No audio device could be opened (%s); playing silently\n", SDL_GetError());
         return -1;
     }

@@ -49,8 +49,8 @@ TEST(ShowFrames, MatchTheReferenceImages) {
         for (int i = 0; i < SCREEN_WIDTH * SCREEN_HEIGHT; ++i) {
             const uint32_t c = surface[i];
             const uint8_t* r = &reference.rgb[3 * i];
-            differing += r[0] != (c >> 24 & 0xFF) || r[1] != (c >> 16 & 0xFF) ||
-                         r[2] != (c >> 8 & 0xFF);
+            differing +=
+                r[0] != (c >> 24 & 0xFF) || r[1] != (c >> 16 & 0xFF) || r[2] != (c >> 8 & 0xFF);
         }
         EXPECT_EQ(differing, 0) << "frame " << target << " (tick " << tick_count.load() << ")";
     }

@@ -35,7 +35,9 @@ struct ModelCase {
 };
 
 // Named in test listings instead of the bytes gtest would print.
-void PrintTo(const ModelCase& c, std::ostream* out) { *out << c.path; }
+void PrintTo(const ModelCase& c, std::ostream* out) {
+    *out << c.path;
+}
 
 class CommittedModel : public testing::TestWithParam<ModelCase> {};
 
