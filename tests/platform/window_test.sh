@@ -69,20 +69,13 @@ expect_exit() {
 
 export SDL_AUDIODRIVER=dummy
 case $case in
-signals-dummy)
-    export SDL_VIDEODRIVER=dummy
+signals-dummy|signals-x11)
+    if [ "$case" = signals-x11 ]; then start_xvfb; export SDL_VIDEODRIVER=x11
+    else export SDL_VIDEODRIVER=dummy; fi
     for _ in $(seq "$repeats"); do
         for sig in INT QUIT HUP TERM; do
             start_demo; wait_for_frames
-            kill -"$sig" "$demo_pid"; expect_exit 0 "SIG$sig (dummy driver)"
-        done
-    done ;;
-signals-x11)
-    start_xvfb; export SDL_VIDEODRIVER=x11
-    for _ in $(seq "$repeats"); do
-        for sig in INT QUIT HUP TERM; do
-            start_demo; wait_for_frames
-            kill -"$sig" "$demo_pid"; expect_exit 0 "SIG$sig (X11)"
+            kill -"$sig" "$demo_pid"; expect_exit 0 "SIG$sig ($SDL_VIDEODRIVER driver)"
         done
     done ;;
 escape-x11)
