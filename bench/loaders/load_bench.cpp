@@ -72,10 +72,10 @@ void load_model(benchmark::State& state, const fs::path& path) {
 void read_lines(benchmark::State& state, const fs::path& path) {
     char line[OBJ_LINE_SIZE];
     for (auto _ : state) {
-        int fd = open(path.c_str(), O_RDONLY);
+        InputFile* in = input_open(path.c_str());
         int64_t lines = 0;
-        while (read_line(fd, line, sizeof(line)) >= 0) ++lines;
-        close(fd);
+        while (read_line(in, line, sizeof(line)) >= 0) ++lines;
+        input_close(in);
         benchmark::DoNotOptimize(lines);
     }
     set_bytes(state, path);

@@ -33,11 +33,8 @@ constexpr Fixed kPhaseLast = 0x167FFFF;    // just below a full turn
 int load_intro_resources() {
     std::puts("Loading resources...");
     std::puts(" - base");
-    intro_cube = load_obj(kCubePath, 1);
-    if (intro_cube == nullptr) {
-        std::printf("demo: cannot load %s or the material it names\n", kCubePath);
-        return -1;
-    }
+    intro_cube = load_required_model(kCubePath, 1);
+    if (intro_cube == nullptr) return report_load_failure(kCubePath);
 
     for (int i = 0; i < 2; ++i) {
         int32_t w = text_width(demo_font, kWords[i]);

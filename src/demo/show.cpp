@@ -5,6 +5,7 @@
 #include "demo/intro.h"
 #include "demo/timeline.h"
 #include "effects/burst.h"
+#include "loaders/input.h"
 #include "loaders/pcx.h"
 #include "math/matrix.h"
 #include "math/trig.h"
@@ -59,16 +60,26 @@ SceneNode* scene_group(SceneNode* parent) {
 
 }  // namespace
 
+int report_load_failure(const char* path) {
+    const char* failure = load_failure();
+    if (failure[0] != '\0') {
+        std::fprintf(stderr, "demo: %s\n", failure);
+    } else {
+        std::fprintf(stderr, "demo: %s: cannot load (out of memory)\n", path);
+    }
+    return -1;
+}
+
 int load_show_resources() {
     demo_font = create_font(font_glyphs, FONT_GLYPH_SIZE, FONT_GLYPH_SIZE);
-    if (demo_font == nullptr) return -1;
-    if (load_tunnel_texture() < 0) return -1;
-    std::puts("Loading resources...");
-    pumpkin_model = load_obj(kPumpkinPath, kPumpkinScale);
-    if (pumpkin_model == nullptr) {
-        std::printf("demo: cannot load %s or the material it names\n", kPumpkinPath);
+    if (demo_font == nullptr) {
+        std::fputs("demo: out of memory\n", stderr);
         return -1;
     }
+    if (load_tunnel_texture() < 0) return report_load_failure("res/tunnel.pcx");
+    std::puts("Loading resources...");
+    pumpkin_model = load_required_model(kPumpkinPath, kPumpkinScale);
+    if (pumpkin_model == nullptr) return report_load_failure(kPumpkinPath);
     return load_intro_resources();
 }
 

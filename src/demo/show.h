@@ -22,9 +22,14 @@ extern SceneNode* pumpkin_node;
 extern JitterText* word_groups[WORD_GROUPS];
 
 // Start-up up to the music: the font, the tunnel texture, "Loading resources...", the
-// pumpkin at scale 64 and the intro's resources. 0 on success; -1, after a line on standard
-// output naming the file, when a resource cannot be loaded.
+// pumpkin at scale 64 and the intro's resources. 0 on success; -1 when a resource cannot be
+// loaded, after one line on standard error naming the file at fault and the reason
+// ("demo: res/pumpkin.pcx: not a PCX image (bad header)").
 int load_show_resources();
+
+// Prints that line for the loaders' latest refusal (or, when they noted none, for `path`);
+// returns -1.
+int report_load_failure(const char* path);
 
 // The main scene graph: root, tilt, pulse and the pumpkin's mesh node. 0, or -1 when memory
 // runs out.

@@ -1,13 +1,10 @@
 #include "loaders/obj.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "loaders/input.h"
 #include "loaders/pcx.h"
 #include "platform/framebuffer.h"
 
@@ -20,9 +17,10 @@ enum class Outcome { ok, bad_material, no_memory };
 // What load_obj carries from statement to statement.
 struct ObjReader {
     Model* model;
+    const char* path;
     const char* dir;  // the OBJ's directory with its trailing '/', or ""
     int32_t scale;
-    int32_t dropped_faces;
+    int32_t line;  // the number of the line being read, from 1
 };
 
 bool is_digit(char c) {
@@ -91,7 +89,10 @@ Model* create_model() {
 
 Outcome read_mtllib(ObjReader& reader, char* cursor) {
     const char* name = next_token(&cursor);
-    if (name == nullptr) return Outcome::bad_material;
+    if (name == nullptr) {
+        note_load_failure(reader.path, "line %d: mtllib names no file", reader.line);
+        return Outcome::bad_material;
+    }
     std::printf("Loading mtllib '%s%s'\n", reader.dir, name);
     Texture* material = load_mtl(reader.dir, name);
     if (material == nullptr) return Outcome::bad_material;
@@ -151,7 +152,7 @@ Outcome read_face(ObjReader& reader, char* cursor) {
                                         : static_cast<Vertex*>(numbered_item(
                                               model->vertex_list, parse_fixed(corner) >> 16));
         if (vertices[i] == nullptr) {
-            ++reader.dropped_faces;
+            if (model->dropped_faces++ == 0) model->first_dropped_line = reader.line;
             return Outcome::ok;
         }
         const char* slash = std::strchr(corner, '/');
@@ -188,38 +189,73 @@ Outcome read_statement(ObjReader& reader, char* line) {
 }  // namespace
 
 Model* load_obj(const char* path, int32_t scale) {
+    load_failure_clear();
     if (path == nullptr) {
+        note_load_failure(path, "cannot open (no file name)");
         std::puts("Failed");
         return nullptr;
     }
     std::puts(path);
-    int fd = open(path, O_RDONLY);
-    if (fd < 0) {
+    InputFile* in = input_open(path);
+    if (in == nullptr) {
         std::puts("Failed");
         return nullptr;
     }
     char* dir = strndup(path, dir_prefix_length(path));
     Model* model = create_model();
     Outcome outcome = dir != nullptr && model != nullptr ? Outcome::ok : Outcome::no_memory;
-    ObjReader reader = {model, dir, scale, 0};
+    ObjReader reader = {model, path, dir, scale, 0};
     char line[OBJ_LINE_SIZE];
-    while (outcome == Outcome::ok && read_line(fd, line, sizeof(line)) >= 0) {
+    while (outcome == Outcome::ok && read_line(in, line, sizeof(line)) >= 0) {
+        ++reader.line;
         outcome = read_statement(reader, line);
     }
-    close(fd);
+    // A read error is not the end of the file: what was read is not the whole model.
+    const int error = in->error;
+    if (model != nullptr) model->file_bytes = in->size;
+    input_close(in);
     std::free(dir);
-    if (outcome != Outcome::ok) {
-        if (outcome == Outcome::bad_material) std::puts("Unable to load mtllib");
+    if (outcome == Outcome::ok && error != 0) {
+        note_load_failure(path, "cannot read (%s)", std::strerror(error));
+        std::puts("Failed");
         free_model(model);
         return nullptr;
     }
-    if (reader.dropped_faces > 0) {
-        std::printf("Dropped %d %s without three defined vertices\n", reader.dropped_faces,
-                    reader.dropped_faces == 1 ? "face" : "faces");
+    if (outcome != Outcome::ok) {
+        if (outcome == Outcome::bad_material) std::puts("Unable to load mtllib");
+        note_load_failure(
+            path, outcome == Outcome::bad_material ? "material cannot be loaded" : "out of memory");
+        free_model(model);
+        return nullptr;
+    }
+    if (model->dropped_faces > 0) {
+        std::printf("Dropped %d %s without three defined vertices\n", model->dropped_faces,
+                    model->dropped_faces == 1 ? "face" : "faces");
     }
     model->mesh.triangles = reinterpret_cast<Triangle**>(model->triangle_list->items);
     model->mesh.count = static_cast<int32_t>(model->triangle_list->count);
     return model;
+}
+
+Model* load_required_model(const char* path, int32_t scale) {
+    Model* model = load_obj(path, scale);
+    if (model == nullptr) {
+        note_load_failure(path, "cannot load");
+        return nullptr;
+    }
+    if (model->dropped_faces > 0) {
+        note_load_failure(path, "unusable face on line %d (it needs three defined vertices)",
+                          model->first_dropped_line);
+    } else if (model->mesh.count == 0 && model->file_bytes == 0) {
+        note_load_failure(path, "empty");
+    } else if (model->mesh.count == 0) {
+        note_load_failure(path, "no usable face (%llu vertices, no face)",
+                          static_cast<unsigned long long>(model->vertex_list->count));
+    } else {
+        return model;
+    }
+    free_model(model);
+    return nullptr;
 }
 
 void free_model(Model* model) {
@@ -237,15 +273,22 @@ void free_model(Model* model) {
 }
 
 Texture* load_mtl(const char* dir, const char* name) {
+    load_failure_clear();
     if (dir == nullptr || name == nullptr) return nullptr;
     char* path = join_path(dir, name);
-    if (path == nullptr) return nullptr;
-    int fd = open(path, O_RDONLY);
-    std::free(path);
-    if (fd < 0) return nullptr;
+    if (path == nullptr) {
+        note_load_failure(name, "out of memory");
+        return nullptr;
+    }
+    InputFile* in = input_open(path);
+    if (in == nullptr) {
+        std::free(path);
+        return nullptr;
+    }
     Texture* texture = nullptr;
+    bool named = false;
     char line[OBJ_LINE_SIZE];
-    while (read_line(fd, line, sizeof(line)) >= 0) {
+    while (read_line(in, line, sizeof(line)) >= 0) {
         if (line[0] == '#') continue;
         char* cursor = line;
         const char* keyword = next_token(&cursor);
@@ -254,31 +297,45 @@ Texture* load_mtl(const char* dir, const char* name) {
         const char* file = next_token(&cursor);
         char* texture_path = file == nullptr ? nullptr : join_path(dir, file);
         if (texture_path != nullptr) {
+            named = true;
             std::printf("Loading texure '%s'\n", texture_path);
             texture = pcx_load_texture(texture_path);
             std::free(texture_path);
         }
         break;
     }
-    close(fd);
+    if (!named && in->error != 0) {
+        note_load_failure(path, "cannot read (%s)", std::strerror(in->error));
+    } else if (!named) {
+        note_load_failure(path, in->size == 0 ? "empty" : "names no texture");
+    }
+    input_close(in);
+    std::free(path);
     return texture;
 }
 
-int32_t read_line(int fd, char* buffer, size_t size) {
+int32_t read_line(InputFile* in, char* buffer, size_t size) {
     if (size == 0 || buffer == nullptr) return 0;
+    if (in == nullptr) return -1;
     size_t stored = 0;
     for (;;) {
-        char c;
-        ssize_t got = read(fd, &c, 1);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
+        if (input_fill(in) == 0) {
             if (stored == 0) return -1;
             break;
         }
-        if (c == '\r') continue;
-        if (c == '\n') break;
+        const uint8_t* start = in->block + in->next;
+        const size_t held = in->end - in->next;
+        const auto* feed = static_cast<const uint8_t*>(std::memchr(start, '\n', held));
+        const size_t length = feed != nullptr ? static_cast<size_t>(feed - start) : held;
         // Past the buffer the rest of the line is skipped rather than read as a new line.
-        if (stored < size - 1) buffer[stored++] = c;
+        for (size_t i = 0; i < length && stored < size - 1; ++i) {
+            if (start[i] != '\r') buffer[stored++] = static_cast<char>(start[i]);
+        }
+        in->next += length;
+        if (feed != nullptr) {
+            ++in->next;
+            break;
+        }
     }
     buffer[stored] = '\0';
     return static_cast<int32_t>(stored);

@@ -1,9 +1,5 @@
 #include "loaders/pcx.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,28 +13,6 @@ constexpr uint8_t PCX_MANUFACTURER = 10;
 constexpr uint8_t PCX_RLE = 1;
 constexpr int RUN_FLAG = 0xC0;  // a byte with both top bits set starts a run
 constexpr int RUN_LENGTH_MASK = 0x3F;
-
-// One byte of the file, or -1 at its end or on a read error.
-int read_byte(int fd) {
-    uint8_t byte;
-    ssize_t got;
-    do {
-        got = read(fd, &byte, 1);
-    } while (got < 0 && errno == EINTR);
-    return got == 1 ? byte : -1;
-}
-
-// Fills `buffer` from the file; false when the file ends first.
-bool read_exact(int fd, uint8_t* buffer, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        ssize_t got = read(fd, buffer + done, size - done);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        done += static_cast<size_t>(got);
-    }
-    return true;
-}
 
 int32_t read_s16(const uint8_t* bytes) {
     return static_cast<int16_t>(bytes[0] | bytes[1] << 8);
@@ -69,34 +43,66 @@ int32_t derived_line_bytes(int32_t bits_per_pixel, int32_t width) {
 // when the file carries all of it; files without one keep the header's colour map.
 void read_trailing_palette(PcxImage* image) {
     uint8_t trailer[1 + sizeof(image->palette)];
-    if (read_exact(image->fd, trailer, sizeof(trailer))) {
+    if (input_read(image->input, trailer, sizeof(trailer)) == sizeof(trailer)) {
         std::memcpy(image->palette, trailer + 1, sizeof(image->palette));
     }
+}
+
+// Checks the header and fills in the image's layout; false, with the reason noted, when it
+// is refused.
+bool accept_header(PcxImage* image, const uint8_t* header, const char* path) {
+    if (header[0] != PCX_MANUFACTURER || header[2] != PCX_RLE) {
+        note_load_failure(path, "not a PCX image (bad header)");
+        return false;
+    }
+    image->bits_per_pixel = header[3];
+    image->planes = header[65];
+    image->width = extent(header, 4, 8);
+    image->height = extent(header, 6, 10);
+    if (!layout_accepted(image->bits_per_pixel, image->planes)) {
+        note_load_failure(path, "bit depth or plane count not supported (%d bits x %d planes)",
+                          image->bits_per_pixel, image->planes);
+        return false;
+    }
+    if (image->width < 1 || image->height < 1) {
+        note_load_failure(path, "not a PCX image (bad size %d x %d)", image->width, image->height);
+        return false;
+    }
+    if (image->width > PCX_MAX_SIDE || image->height > PCX_MAX_SIDE) {
+        note_load_failure(path, "image too large (%d x %d, at most %d x %d)", image->width,
+                          image->height, PCX_MAX_SIDE, PCX_MAX_SIDE);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
 
 PcxImage* pcx_open(const char* path) {
+    load_failure_clear();
     if (path == nullptr) return nullptr;
     auto* image = static_cast<PcxImage*>(std::calloc(1, sizeof(PcxImage)));
-    if (image == nullptr) return nullptr;
-    image->fd = open(path, O_RDONLY);
-    if (image->fd < 0) {
+    if (image == nullptr) {
+        note_load_failure(path, "out of memory");
+        return nullptr;
+    }
+    image->input = input_open(path);
+    if (image->input == nullptr) {
         std::free(image);
         return nullptr;
     }
     uint8_t header[PCX_HEADER_SIZE];
-    bool accepted = read_exact(image->fd, header, sizeof(header)) &&
-                    header[0] == PCX_MANUFACTURER && header[2] == PCX_RLE;
-    if (accepted) {
-        image->bits_per_pixel = header[3];
-        image->planes = header[65];
-        image->width = extent(header, 4, 8);
-        image->height = extent(header, 6, 10);
-        accepted = layout_accepted(image->bits_per_pixel, image->planes) && image->width >= 1 &&
-                   image->width <= PCX_MAX_SIDE && image->height >= 1 &&
-                   image->height <= PCX_MAX_SIDE;
+    const size_t got = input_read(image->input, header, sizeof(header));
+    bool accepted = got == sizeof(header);
+    if (!accepted && image->input->error != 0) {
+        note_load_failure(path, "cannot read (%s)", std::strerror(image->input->error));
+    } else if (!accepted && got == 0) {
+        note_load_failure(path, "empty");
+    } else if (!accepted) {
+        note_load_failure(path, "cut short (%d bytes of header expected, %zu found)",
+                          PCX_HEADER_SIZE, got);
     }
+    accepted = accepted && accept_header(image, header, path);
     if (accepted) {
         int32_t needed = derived_line_bytes(image->bits_per_pixel, image->width);
         int32_t stated = header[66] | header[67] << 8;
@@ -105,9 +111,10 @@ PcxImage* pcx_open(const char* path) {
         image->pixels = static_cast<uint8_t*>(
             std::calloc(static_cast<size_t>(image->width) * static_cast<size_t>(image->height), 1));
         accepted = image->pixels != nullptr;
+        if (!accepted) note_load_failure(path, "out of memory");
     }
     if (!accepted) {
-        close(image->fd);
+        input_close(image->input);
         std::free(image);
         return nullptr;
     }
@@ -116,31 +123,37 @@ PcxImage* pcx_open(const char* path) {
 }
 
 int pcx_decode(PcxImage* image) {
-    if (image == nullptr || !image->valid || image->fd < 0) return -1;
+    if (image == nullptr || !image->valid || image->input == nullptr) return -1;
+    InputFile* in = image->input;
     // The data is one run-length stream over all lines and planes: a run that passes the end
     // of a line carries on into the next line or plane, as some encoders write it.
     int32_t run = 0;
     uint8_t value = 0;
+    int64_t decoded = 0;
     for (int32_t row = 0; row < image->height; ++row) {
         for (int32_t plane = 0; plane < image->planes; ++plane) {
             for (int32_t k = 0; k < image->line_bytes; ++k) {
                 while (run == 0) {  // a run of length 0 yields nothing
-                    int byte = read_byte(image->fd);
-                    if (byte < 0) return -1;
+                    int byte = input_byte(in);
                     if (byte >= RUN_FLAG) {
                         run = byte & RUN_LENGTH_MASK;
-                        byte = read_byte(image->fd);
-                        if (byte < 0) return -1;
+                        byte = input_byte(in);
                     } else {
                         run = 1;
+                    }
+                    if (byte < 0) {
+                        image->decoded_bytes = decoded;
+                        return -1;
                     }
                     value = static_cast<uint8_t>(byte);
                 }
                 pcx_put_byte(image, value, row, k, plane);
                 --run;
+                ++decoded;
             }
         }
     }
+    image->decoded_bytes = decoded;
     read_trailing_palette(image);
     return 0;
 }
@@ -165,15 +178,15 @@ void pcx_put_byte(PcxImage* image, uint8_t value, int32_t row, int32_t line_byte
 
 int pcx_close(PcxImage* image) {
     if (image == nullptr) return 0;
-    if (!image->valid || image->fd < 0) return -1;
-    close(image->fd);
-    image->fd = -1;
+    if (!image->valid || image->input == nullptr) return -1;
+    input_close(image->input);
+    image->input = nullptr;
     return 0;
 }
 
 void pcx_free(PcxImage* image) {
     if (image == nullptr) return;
-    if (image->fd >= 0) close(image->fd);
+    input_close(image->input);
     std::free(image->pixels);
     std::free(image);
 }
@@ -182,8 +195,19 @@ Texture* pcx_load_texture(const char* path) {
     PcxImage* image = pcx_open(path);
     if (image == nullptr) return nullptr;
     Texture* texture = nullptr;
-    if (pcx_decode(image) == 0 && pcx_close(image) == 0) {
+    if (pcx_decode(image) != 0) {
+        const int error = image->input->error;
+        if (error != 0) {
+            note_load_failure(path, "cannot read (%s)", std::strerror(error));
+        } else {
+            note_load_failure(
+                path, "cut short (%lld of %lld bytes of image data)",
+                static_cast<long long>(image->decoded_bytes),
+                static_cast<long long>(image->height) * image->planes * image->line_bytes);
+        }
+    } else if (pcx_close(image) == 0) {
         texture = static_cast<Texture*>(std::calloc(1, sizeof(Texture)));
+        if (texture == nullptr) note_load_failure(path, "out of memory");
         if (texture != nullptr) {
             texture->pixels = image->pixels;  // taken over, not copied
             texture->width = static_cast<uint32_t>(image->width);
@@ -202,6 +226,7 @@ void free_texture(Texture* texture) {
 }
 
 int load_tunnel_texture() {
+    load_failure_clear();
     tunnel_texture = pcx_load_texture(TUNNEL_PATH);
     if (tunnel_texture == nullptr) {
         std::printf("Unable to load texture '%s'\n", TUNNEL_PATH);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "loaders/input.h"
 #include "render/geometry.h"
 
 // Largest width and height accepted; larger headers are refused before anything is allocated.
@@ -14,7 +15,7 @@ inline constexpr int32_t PCX_MAX_SIDE = 16384;
 inline constexpr int PCX_HEADER_SIZE = 128;
 
 struct PcxImage {
-    int32_t fd;  // -1 once closed
+    InputFile* input;  // the open file; null once closed
     int32_t bits_per_pixel;
     int32_t planes;
     bool valid;  // the header has been accepted
@@ -27,19 +28,23 @@ struct PcxImage {
     // Encoded bytes per line and plane: the header's bytes-per-line where that covers the
     // width, else the length the width needs. Bytes past the width are padding.
     int32_t line_bytes;
+    // Decoded bytes of image data (line_bytes per line and plane) when decoding ended.
+    int64_t decoded_bytes;
 };
 
 // The texture made from res/tunnel.pcx; null until load_tunnel_texture succeeds.
 extern Texture* tunnel_texture;
 
 // Opens the file and checks its header; the file is left at the start of the image data.
-// Null (nothing left open or allocated) when the file cannot be opened, is shorter than its
-// header, is not run-length PCX, has an unaccepted layout, has a width or height outside
-// 1..PCX_MAX_SIDE, or the pixel buffer cannot be allocated.
+// Null (nothing left open or allocated, the reason noted for load_failure) when the file
+// cannot be opened or read, is shorter than its header, is not run-length PCX, has an
+// unaccepted layout, has a width or height outside 1..PCX_MAX_SIDE, or the pixel buffer
+// cannot be allocated.
 PcxImage* pcx_open(const char* path);
 // Decodes the image data into `pixels`, then reads the trailing palette if one is there.
 // 0 on success; -1 for an image that is not valid or whose file is closed, and when the file
-// ends before the image data does (the pixels decoded so far stay in `pixels`).
+// ends (or a read fails) before the image data does: the pixels decoded so far stay in
+// `pixels`, and `decoded_bytes` says how far it got.
 int pcx_decode(PcxImage* image);
 // Ors the pixels that the decoded byte `value` covers into `pixels`: byte `line_byte` of line
 // `row` in plane `plane`. Pixels past the width are dropped.
@@ -52,11 +57,12 @@ int pcx_close(PcxImage* image);
 void pcx_free(PcxImage* image);
 
 // Opens, decodes and closes the PCX file at `path` and hands its pixels to a new Texture.
-// Null when the image is refused or cannot be decoded; nothing is left allocated then.
+// Null when the image is refused or cannot be decoded, with the reason noted for
+// load_failure; nothing is left allocated then.
 Texture* pcx_load_texture(const char* path);
 // Releases a Texture made by the loaders and its pixels. Null is ignored.
 void free_texture(Texture* texture);
 
 // Loads res/tunnel.pcx into `tunnel_texture`: 0 on success; on failure prints a line naming
-// the file, leaves `tunnel_texture` null and returns -1.
+// the file, notes the reason for load_failure, leaves `tunnel_texture` null and returns -1.
 int load_tunnel_texture();

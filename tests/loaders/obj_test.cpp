@@ -26,20 +26,20 @@ TEST(ReadLine, SplitsLinesAndCutsLongOnes) {
     };
     TempDir temp;
     for (const auto& [name, text, expected] : cases) {
-        int fd = open(temp.write("lines.txt", text).c_str(), O_RDONLY);
+        InputFile* in = input_open(temp.write("lines.txt", text).c_str());
         Lines lines;
         char buffer[OBJ_LINE_SIZE];
-        while (read_line(fd, buffer, sizeof(buffer)) >= 0) lines.emplace_back(buffer);
-        close(fd);
+        while (read_line(in, buffer, sizeof(buffer)) >= 0) lines.emplace_back(buffer);
+        input_close(in);
         EXPECT_EQ(lines, expected) << name;
     }
     // Size 0 stores nothing and consumes nothing.
-    int fd = open(temp.write("z.txt", std::string("abc")).c_str(), O_RDONLY);
+    InputFile* in = input_open(temp.write("z.txt", std::string("abc")).c_str());
     char buffer[8] = {'x'};
-    EXPECT_EQ(read_line(fd, buffer, 0), 0);
+    EXPECT_EQ(read_line(in, buffer, 0), 0);
     EXPECT_EQ(buffer[0], 'x');
-    EXPECT_EQ(read_line(fd, buffer, sizeof(buffer)), 3);
-    close(fd);
+    EXPECT_EQ(read_line(in, buffer, sizeof(buffer)), 3);
+    input_close(in);
 }
 
 // Integer parts are kept modulo 65536; a second point voids the fraction; '+' is no sign.

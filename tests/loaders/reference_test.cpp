@@ -6,9 +6,7 @@
 //
 // To record the current results instead (after a deliberate change of behaviour), run the
 // test from the repository root with LOADER_REFERENCE_OUT=tests/loaders/load_reference.txt.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -47,19 +45,20 @@ std::string hex(uint64_t value) {
 // Every line read_line gives with a buffer of `size`: how many, and a hash of each result
 // and the bytes it stored (NUL bytes of the file included).
 std::string line_summary(const fs::path& path, size_t size) {
-    int fd = open(path.c_str(), O_RDONLY);
-    if (fd < 0) return "unopened";
+    InputFile* in = input_open(path.c_str());
+    if (in == nullptr) return "unopened";
     std::vector<char> buffer(size);
     Hash hash;
     int64_t lines = 0;
     for (;;) {
-        int32_t got = read_line(fd, buffer.data(), size);
+        int32_t got = read_line(in, buffer.data(), size);
         hash.number(got);
         if (got < 0) break;
         hash.bytes(buffer.data(), static_cast<size_t>(got) + 1);
         ++lines;
     }
-    close(fd);
+    EXPECT_EQ(in->error, 0) << path;
+    input_close(in);
     return std::to_string(lines) + " " + hex(hash.value);
 }
 
