@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-inline constexpr size_t INPUT_BLOCK_SIZE = 64 * 1024;
+inline constexpr size_t INPUT_BLOCK_SIZE = 16 * 1024;
 
 struct InputFile {
     int fd;

@@ -1,5 +1,6 @@
 #include "loaders/pcx.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,6 +46,35 @@ void read_trailing_palette(PcxImage* image) {
     uint8_t trailer[1 + sizeof(image->palette)];
     if (input_read(image->input, trailer, sizeof(trailer)) == sizeof(trailer)) {
         std::memcpy(image->palette, trailer + 1, sizeof(image->palette));
+    }
+}
+
+// pcx_put_byte for `count` bytes of the same value from byte `k` of one line and plane, of
+// an image whose layout has been accepted.
+inline void put_run(const PcxImage* image, uint8_t* line, uint8_t value, int32_t k, int32_t count,
+                    int32_t plane) {
+    const int32_t bits = image->bits_per_pixel;
+    if (bits == 8) {       // one plane, one pixel per byte, each written once into a zeroed line
+        if (count == 1) {  // most bytes of a photograph are literals
+            if (k < image->width) line[k] = value;
+        } else if (k < image->width) {
+            std::memset(line + k, value, static_cast<size_t>(std::min(count, image->width - k)));
+        }
+        return;
+    }
+    if (bits * plane >= 8) return;
+    // The pixels of one byte, leftmost from the most significant bits, moved up to the plane.
+    const int32_t per_byte = 8 / bits;
+    const int32_t mask = (1 << bits) - 1;
+    uint8_t pixels[8];
+    for (int32_t i = 0; i < per_byte; ++i) {
+        const int32_t index = (value >> ((per_byte - i - 1) * bits)) & mask;
+        pixels[i] = static_cast<uint8_t>(index << (bits * plane));
+    }
+    const int64_t end =
+        std::min(static_cast<int64_t>(k + count) * per_byte, static_cast<int64_t>(image->width));
+    for (int64_t x = static_cast<int64_t>(k) * per_byte; x < end; ++x) {
+        line[x] |= pixels[x & (per_byte - 1)];
     }
 }
 
@@ -130,9 +160,29 @@ int pcx_decode(PcxImage* image) {
     int32_t run = 0;
     uint8_t value = 0;
     int64_t decoded = 0;
+    const bool byte_per_pixel = image->bits_per_pixel == 8;
     for (int32_t row = 0; row < image->height; ++row) {
+        uint8_t* line = image->pixels + static_cast<size_t>(row) * image->width;
         for (int32_t plane = 0; plane < image->planes; ++plane) {
-            for (int32_t k = 0; k < image->line_bytes; ++k) {
+            for (int32_t k = 0; k < image->line_bytes;) {
+                if (byte_per_pixel && run == 0) {
+                    // A stretch of literal bytes in the block is a stretch of pixels.
+                    const uint8_t* literals = in->block + in->next;
+                    const size_t most =
+                        std::min(in->end - in->next, static_cast<size_t>(image->line_bytes - k));
+                    size_t n = 0;
+                    while (n < most && literals[n] < RUN_FLAG) ++n;
+                    if (n > 0) {
+                        if (k < image->width) {
+                            std::memcpy(line + k, literals,
+                                        std::min(n, static_cast<size_t>(image->width - k)));
+                        }
+                        in->next += n;
+                        k += static_cast<int32_t>(n);
+                        decoded += static_cast<int64_t>(n);
+                        continue;
+                    }
+                }
                 while (run == 0) {  // a run of length 0 yields nothing
                     int byte = input_byte(in);
                     if (byte >= RUN_FLAG) {
@@ -147,9 +197,11 @@ int pcx_decode(PcxImage* image) {
                     }
                     value = static_cast<uint8_t>(byte);
                 }
-                pcx_put_byte(image, value, row, k, plane);
-                --run;
-                ++decoded;
+                const int32_t count = std::min(run, image->line_bytes - k);
+                put_run(image, line, value, k, count, plane);
+                k += count;
+                run -= count;
+                decoded += count;
             }
         }
     }
