@@ -1,38 +1,22 @@
-// libFuzzer target: any bytes as a PCX file through open, decode, close and release.
-#include <stdlib.h>
-#include <unistd.h>
-
+// libFuzzer target: any bytes as a PCX file through open, decode, close and release. The
+// file is removed after each input.
 #include <cstdint>
-#include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "loaders/pcx.h"
-
-namespace {
-
-const std::string& scratch_file() {
-    static const std::string path = [] {
-        char pattern[] = "/tmp/fuzz-pcx-XXXXXX";
-        int fd = mkstemp(pattern);
-        if (fd >= 0) close(fd);
-        return std::string(pattern);
-    }();
-    return path;
-}
-
-}  // namespace
+#include "scratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string& path = scratch_file();
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return 0;
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
+    const Scratch& scratch = Scratch::get();
+    const std::string path =
+        scratch.write("f.pcx", std::string_view(reinterpret_cast<const char*>(data), size));
     PcxImage* image = pcx_open(path.c_str());
     if (image != nullptr) {
         pcx_decode(image);
         pcx_close(image);
         pcx_free(image);
     }
+    scratch.remove("f.pcx");
     return 0;
 }
