@@ -36,8 +36,8 @@ class Scratch {
    private:
     Scratch() {
         const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") +
-                              "/fuzz-loaders-XXXXXX";
+        std::string pattern =
+            std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") + "/fuzz-loaders-XXXXXX";
         if (mkdtemp(pattern.data()) == nullptr) {
             std::perror("fuzz: cannot make a scratch directory");
             std::abort();
