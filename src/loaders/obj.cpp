@@ -1,5 +1,6 @@
 #include "loaders/obj.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -152,7 +153,8 @@ Outcome read_face(ObjReader& reader, char* cursor) {
                                         : static_cast<Vertex*>(numbered_item(
                                               model->vertex_list, parse_fixed(corner) >> 16));
         if (vertices[i] == nullptr) {
-            if (model->dropped_faces++ == 0) model->first_dropped_line = reader.line;
+            if (model->dropped_faces == 0) model->first_dropped_line = reader.line;
+            if (model->dropped_faces < INT32_MAX) ++model->dropped_faces;
             return Outcome::ok;
         }
         const char* slash = std::strchr(corner, '/');
@@ -207,7 +209,7 @@ Model* load_obj(const char* path, int32_t scale) {
     ObjReader reader = {model, path, dir, scale, 0};
     char line[OBJ_LINE_SIZE];
     while (outcome == Outcome::ok && read_line(in, line, sizeof(line)) >= 0) {
-        ++reader.line;
+        if (reader.line < INT32_MAX) ++reader.line;  // a file of 2^31 lines keeps the last number
         outcome = read_statement(reader, line);
     }
     // A read error is not the end of the file: what was read is not the whole model.

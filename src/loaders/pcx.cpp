@@ -1,6 +1,7 @@
 #include "loaders/pcx.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -49,12 +50,30 @@ void read_trailing_palette(PcxImage* image) {
     }
 }
 
+// The pixels one byte holds at 1, 2 and 4 bits per pixel, leftmost (most significant bits)
+// first: PIXELS_OF[depth][byte], depth 0, 1, 2 for 1, 2, 4 bits.
+constexpr auto PIXELS_OF = [] {
+    std::array<std::array<std::array<uint8_t, 8>, 256>, 3> table{};
+    for (int depth = 0; depth < 3; ++depth) {
+        const int bits = 1 << depth;
+        const int per_byte = 8 / bits;
+        for (int value = 0; value < 256; ++value) {
+            for (int i = 0; i < per_byte; ++i) {
+                table[depth][value][i] = static_cast<uint8_t>(
+                    (value >> ((per_byte - i - 1) * bits)) & ((1 << bits) - 1));
+            }
+        }
+    }
+    return table;
+}();
+
 // pcx_put_byte for `count` bytes of the same value from byte `k` of one line and plane, of
-// an image whose layout has been accepted.
+// an image whose layout has been accepted (1, 2 or 4 bits in one plane, 1 bit in up to 8
+// planes, or 8 bits in one).
 inline void put_run(const PcxImage* image, uint8_t* line, uint8_t value, int32_t k, int32_t count,
                     int32_t plane) {
     const int32_t bits = image->bits_per_pixel;
-    if (bits == 8) {       // one plane, one pixel per byte, each written once into a zeroed line
+    if (bits == 8) {       // one pixel per byte, each written once into a zeroed line
         if (count == 1) {  // most bytes of a photograph are literals
             if (k < image->width) line[k] = value;
         } else if (k < image->width) {
@@ -62,20 +81,30 @@ inline void put_run(const PcxImage* image, uint8_t* line, uint8_t value, int32_t
         }
         return;
     }
-    if (bits * plane >= 8) return;
-    // The pixels of one byte, leftmost from the most significant bits, moved up to the plane.
     const int32_t per_byte = 8 / bits;
-    const int32_t mask = (1 << bits) - 1;
-    uint8_t pixels[8];
-    for (int32_t i = 0; i < per_byte; ++i) {
-        const int32_t index = (value >> ((per_byte - i - 1) * bits)) & mask;
-        pixels[i] = static_cast<uint8_t>(index << (bits * plane));
-    }
+    const int32_t shift = bits * plane;  // below 8: more planes only come with 1 bit
+    const uint8_t* pixels = PIXELS_OF[bits == 1 ? 0 : bits == 2 ? 1 : 2][value].data();
+    int64_t x = static_cast<int64_t>(k) * per_byte;
     const int64_t end =
         std::min(static_cast<int64_t>(k + count) * per_byte, static_cast<int64_t>(image->width));
-    for (int64_t x = static_cast<int64_t>(k) * per_byte; x < end; ++x) {
-        line[x] |= pixels[x & (per_byte - 1)];
+    if (end - x >= 8) {
+        // Eight pixels at a time: the byte's pattern repeats every per_byte pixels, and x stays
+        // a multiple of per_byte. Each pixel is below 2^bits before the shift and the shifted
+        // value stays below 256, so no bit crosses into the next pixel.
+        uint8_t pattern[8];
+        for (int32_t i = 0; i < 8; ++i) {
+            pattern[i] = static_cast<uint8_t>(pixels[i & (per_byte - 1)] << shift);
+        }
+        uint64_t eight;
+        std::memcpy(&eight, pattern, sizeof(eight));
+        for (; x + 8 <= end; x += 8) {
+            uint64_t held;
+            std::memcpy(&held, line + x, sizeof(held));
+            held |= eight;
+            std::memcpy(line + x, &held, sizeof(held));
+        }
     }
+    for (; x < end; ++x) line[x] |= static_cast<uint8_t>(pixels[x & (per_byte - 1)] << shift);
 }
 
 // Checks the header and fills in the image's layout; false, with the reason noted, when it
