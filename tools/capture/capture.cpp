@@ -321,6 +321,11 @@ int main(int argc, char** argv) {
         if (!why.empty()) cli_fail(kProgram, "--video: %s", why.c_str());
     }
 
+    // A stop request ends the run between frames, so that unfinished files are removed.
+    std::signal(SIGINT, on_signal);
+    std::signal(SIGTERM, on_signal);
+    std::signal(SIGHUP, on_signal);
+
     // Everything is loaded before any output is created, so a bad input leaves nothing behind.
     Outputs out;
     HeadlessShow show;
@@ -332,10 +337,6 @@ int main(int argc, char** argv) {
         cli_fail(kProgram, "no music from %s, and without it the show holds its first phase",
                  options.module_path.c_str());
     headless_set_frame_period(&show, plan.period);
-
-    std::signal(SIGINT, on_signal);
-    std::signal(SIGTERM, on_signal);
-    std::signal(SIGHUP, on_signal);
     std::string error;
     const bool ok = options.video_path.empty() ? run_frames(&show, options, plan, &out, &error)
                                                : run_video(&show, options, plan, &out, &error);

@@ -58,8 +58,11 @@ class Capture : public ::testing::Test {
     bool have_resources() const { return fs::exists(repo_ / "res/brumo.mod"); }
 
     // Runs capture in `dir` with a time limit, so a hang fails the test instead of stalling it.
-    Outcome run(const std::vector<std::string>& args, const fs::path& dir, int limit_s = 120) {
-        std::string command = "cd " + quoted(dir) + " && timeout -k 5 " + std::to_string(limit_s) +
+    // `stop` sends SIGINT at the limit instead and reports capture's own exit status.
+    Outcome run(const std::vector<std::string>& args, const fs::path& dir, int limit_s = 120,
+                bool stop = false) {
+        std::string command = "cd " + quoted(dir) + " && timeout -k 5 " +
+                              (stop ? "--preserve-status -s INT " : "") + std::to_string(limit_s) +
                               " " + quoted(CAPTURE_EXE);
         for (const std::string& a : args) {
             command += ' ';
@@ -207,6 +210,17 @@ TEST_F(Capture, TheWavHoldsTheMusicRenderedUpToTheLastFrame) {
 
 #if CAPTURE_HAS_VIDEO
 
+TEST_F(Capture, AStoppedVideoLeavesNoFileBehind) {
+    if (!have_resources()) GTEST_SKIP() << "res/ is not present";
+    // Ten minutes of show take far longer than the second it is given.
+    const fs::path path = scratch_ / "show.mp4";
+    const Outcome r = run({"--video", path.string(), "--seconds", "600"}, repo_, 1, true);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "capture: interrupted: " + path.string() + " not written"))
+        << r.err;
+    EXPECT_FALSE(fs::exists(path));
+}
+
 double channel_error(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b,
                      double* share_far) {
     double sum = 0;
@@ -218,6 +232,17 @@ double channel_error(const std::vector<uint8_t>& a, const std::vector<uint8_t>& 
     }
     *share_far = static_cast<double>(far) / static_cast<double>(a.size());
     return sum / static_cast<double>(a.size());
+}
+
+// Seconds to the first sample of a 44100 Hz stereo WAV file above 1/1000 of full scale.
+double first_sound(const fs::path& wav) {
+    const std::string bytes = slurp(wav);
+    for (size_t at = 44; at + 1 < bytes.size(); at += 2) {
+        const auto v = static_cast<int16_t>(static_cast<uint8_t>(bytes[at]) |
+                                            static_cast<uint8_t>(bytes[at + 1]) << 8);
+        if (std::abs(v) > 32) return static_cast<double>((at - 44) / 4) / 44100;
+    }
+    return -1;
 }
 
 // The mean signed difference of each channel over the pixels that have a colour in `want`.
@@ -262,7 +287,9 @@ TEST_F(Capture, VideosHoldEveryFrameTheMusicAndTheExactPicture) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         const fs::path path = scratch_ / c.file;
-        const Outcome r = run({"--video", path.string(), "--seconds", "5.5"}, repo_);
+        const fs::path wav = scratch_ / (std::string(c.file) + ".wav");
+        const Outcome r =
+            run({"--video", path.string(), "--wav", wav.string(), "--seconds", "5.5"}, repo_);
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_TRUE(contains(r.err, "330 of 330 frames, 5.5 of 5.5 s of show")) << r.err;
         EXPECT_TRUE(contains(r.out, "wrote " + path.string() + ": 330 frames at 60 per second"))
@@ -285,6 +312,12 @@ TEST_F(Capture, VideosHoldEveryFrameTheMusicAndTheExactPicture) {
         EXPECT_GE(facts.audio_samples, expected);
         EXPECT_LE(facts.audio_samples, expected + c.encoder_frame);
         EXPECT_GT(facts.audio_peak, 0.05) << "the music after the intro is missing";
+        // The music starts when the intro's 300 frames (5 s) are over: its first sound comes
+        // as far into the video as it comes into the music alone, within a few milliseconds
+        // of encoder spread.
+        const double onset = first_sound(wav);
+        ASSERT_GT(onset, 0);
+        EXPECT_NEAR(facts.first_sound, 5.0 + onset, 0.005);
 
         ASSERT_EQ(facts.rgb.size(), reference.rgb.size());
         double share_far = 0;

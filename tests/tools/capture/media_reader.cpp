@@ -51,8 +51,10 @@ bool to_rgb(const AVFrame* frame, std::vector<uint8_t>* rgb) {
                      strides) == frame->height;
 }
 
-double peak_of(const AVFrame* frame) {
+// The largest absolute sample of `frame`, and the index of the first above 1/1000 (or -1).
+double peak_of(const AVFrame* frame, int64_t* first_loud) {
     double peak = 0;
+    *first_loud = -1;
     const int channels = frame->ch_layout.nb_channels;
     for (int c = 0; c < channels; ++c) {
         for (int i = 0; i < frame->nb_samples; ++i) {
@@ -73,6 +75,7 @@ double peak_of(const AVFrame* frame) {
                     break;
             }
             peak = std::fmax(peak, std::fabs(v));
+            if (std::fabs(v) > 1e-3 && (*first_loud < 0 || i < *first_loud)) *first_loud = i;
         }
     }
     return peak;
@@ -123,8 +126,12 @@ bool read_media(const std::string& path, int64_t wanted, MediaFacts* facts, std:
                     av_q2d(vs->time_base);
                 facts->video_end = std::fmax(facts->video_end, end);
             } else {
+                int64_t loud = -1;
+                facts->audio_peak = std::fmax(facts->audio_peak, peak_of(frame.get(), &loud));
+                if (loud >= 0 && facts->first_sound < 0)
+                    facts->first_sound =
+                        static_cast<double>(facts->audio_samples + loud) / facts->sample_rate;
                 facts->audio_samples += frame->nb_samples;
-                facts->audio_peak = std::fmax(facts->audio_peak, peak_of(frame.get()));
             }
             av_frame_unref(frame.get());
         }

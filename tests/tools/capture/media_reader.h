@@ -18,6 +18,7 @@ struct MediaFacts {
     int32_t channels = 0;
     int64_t audio_samples = 0;  // decoded per channel, after the encoder's start-up padding
     double audio_peak = 0;      // largest absolute sample, 0..1
+    double first_sound = -1;    // seconds to the first sample above 1/1000; -1: none
     std::vector<uint8_t> rgb;   // the frame asked for, width x height x 3, when it was found
 };
 
