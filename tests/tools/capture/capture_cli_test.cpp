@@ -212,9 +212,9 @@ TEST_F(Capture, TheWavHoldsTheMusicRenderedUpToTheLastFrame) {
 
 TEST_F(Capture, AStoppedVideoLeavesNoFileBehind) {
     if (!have_resources()) GTEST_SKIP() << "res/ is not present";
-    // Ten minutes of show take far longer than the second it is given.
+    // Ten minutes of show take far longer than the two seconds it is given.
     const fs::path path = scratch_ / "show.mp4";
-    const Outcome r = run({"--video", path.string(), "--seconds", "600"}, repo_, 1, true);
+    const Outcome r = run({"--video", path.string(), "--seconds", "600"}, repo_, 2, true);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.err, "capture: interrupted: " + path.string() + " not written"))
         << r.err;
