@@ -318,7 +318,7 @@ int main(int argc, char** argv) {
     const Plan plan = make_plan(line, options);
     if (!options.video_path.empty()) {
         const std::string why = video_unavailable(video_container_for(options.video_path));
-        if (!why.empty()) cli_fail(kProgram, "--video: %s", why.c_str());
+        if (!why.empty()) cli_fail(kProgram, "%s: %s", options.video_path.c_str(), why.c_str());
     }
 
     // A stop request ends the run between frames, so that unfinished files are removed.
