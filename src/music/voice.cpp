@@ -28,6 +28,12 @@ void voice_restart(Voice* voice) {
     voice->block_pos = VOICE_BLOCK;
 }
 
+void voice_start_note(Voice* voice) {
+    voice->block_pos = VOICE_BLOCK;
+    voice->prev = 0;
+    voice->next = 0;
+}
+
 void voice_refill(Voice* voice) {
     int8_t buffer[VOICE_BLOCK];
     voice->fetch(voice->fetch_data, buffer);
