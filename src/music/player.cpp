@@ -3,6 +3,7 @@
 #include "music/player.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -84,16 +85,39 @@ void unpack_patterns(ModPlayer* player) {
 
 }  // namespace
 
-ModPlayer* player_create(uint16_t sample_rate, const uint8_t* module_data, uint32_t module_size) {
-    if (sample_rate == 0 || module_data == nullptr || module_size < MOD_HEADER_SIZE) return nullptr;
+bool player_refusal(const uint8_t* module_data, uint32_t module_size, char* reason, size_t size) {
+    if (module_data == nullptr || module_size < MOD_HEADER_SIZE) {
+        std::snprintf(reason, size, "too short for a module header (%u of %u bytes)", module_size,
+                      MOD_HEADER_SIZE);
+        return true;
+    }
     const int mask = order_mask(module_data + SIGNATURE_OFFSET);
-    if (mask == 0) return nullptr;
-    const uint8_t song_length = module_data[SONG_LENGTH_OFFSET];
-    if (song_length == 0) return nullptr;
-    const int pattern_count = count_patterns(module_data + ORDER_OFFSET, mask);
-    if (module_size - MOD_HEADER_SIZE < MOD_PATTERN_SIZE * static_cast<uint32_t>(pattern_count)) {
+    if (mask == 0) {
+        std::snprintf(reason, size, "not a 4-channel module (no M.K., M!K! or 4CHN signature)");
+        return true;
+    }
+    if (module_data[SONG_LENGTH_OFFSET] == 0) {
+        std::snprintf(reason, size, "the song has no orders (song length 0)");
+        return true;
+    }
+    const uint32_t patterns =
+        MOD_PATTERN_SIZE * static_cast<uint32_t>(count_patterns(module_data + ORDER_OFFSET, mask));
+    if (module_size - MOD_HEADER_SIZE < patterns) {
+        std::snprintf(reason, size, "patterns cut short (%u of %u bytes)",
+                      module_size - MOD_HEADER_SIZE, patterns);
+        return true;
+    }
+    return false;
+}
+
+ModPlayer* player_create(uint16_t sample_rate, const uint8_t* module_data, uint32_t module_size) {
+    char reason[96];
+    if (sample_rate == 0 || player_refusal(module_data, module_size, reason, sizeof reason)) {
         return nullptr;
     }
+    const int mask = order_mask(module_data + SIGNATURE_OFFSET);
+    const uint8_t song_length = module_data[SONG_LENGTH_OFFSET];
+    const int pattern_count = count_patterns(module_data + ORDER_OFFSET, mask);
 
     ModPlayer* player = new (std::nothrow) ModPlayer{};
     if (player == nullptr) return nullptr;

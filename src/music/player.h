@@ -15,6 +15,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "music/voice.h"
@@ -136,6 +137,10 @@ struct ModPlayer {
 // signature, shorter than its header or its patterns, song length 0), the rate is 0, or the
 // allocation fails. Prints nothing.
 ModPlayer* player_create(uint16_t sample_rate, const uint8_t* module_data, uint32_t module_size);
+// Why player_create refuses an image, as a phrase for a message ("no M.K., M!K! or 4CHN
+// signature"), written into `reason` (at most `size` bytes with its NUL); false when the image
+// is accepted.
+bool player_refusal(const uint8_t* module_data, uint32_t module_size, char* reason, size_t size);
 // Releases the player (not the module image). Null is ignored.
 void player_free(ModPlayer* player);
 // Sets the coming tick's length for the current tempo: 5 x sample_rate / (2 x tempo) frames
