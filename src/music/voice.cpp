@@ -1,6 +1,7 @@
 #include "music/voice.h"
 
 #include <algorithm>
+#include <cstring>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
@@ -122,14 +123,19 @@ __attribute__((target("avx2"))) void mix_wide(Voice* voice, uint32_t s, int32_t*
         const auto crossed = static_cast<int32_t>(end >> 16);
         window[0] = voice->prev;
         window[1] = voice->next;
+        // Entries 2 .. crossed + 1 are the source samples after `next`: the rest of the block,
+        // then fresh blocks, each fetched when the position first moves past the block's end.
         int32_t block_pos = voice->block_pos;
-        for (int32_t k = 2; k <= crossed + 1; ++k) {
-            if (++block_pos > VOICE_BLOCK - 1) {
-                block_pos &= VOICE_BLOCK - 1;
-                voice->block_pos = block_pos;
+        for (int32_t k = 2; k <= crossed + 1;) {
+            if (block_pos == VOICE_BLOCK - 1 || block_pos == VOICE_BLOCK) {
+                block_pos = block_pos == VOICE_BLOCK ? 0 : -1;  // 256: index 0 is passed over
+                voice->block_pos = block_pos + 1;
                 voice_refill(voice);
             }
-            window[k] = voice->block[block_pos];
+            const int32_t run = std::min(crossed + 2 - k, VOICE_BLOCK - 1 - block_pos);
+            std::memcpy(window + k, voice->block.data() + block_pos + 1, sizeof(int32_t) * run);
+            k += run;
+            block_pos += run;
         }
         for (int32_t k = crossed + 2; k < crossed + 2 + 2 * WIDE_LANES; ++k) window[k] = 0;
 
