@@ -269,11 +269,17 @@ int main(int argc, char** argv) {
     }
     const uint64_t song_frames = player_song_frames(RATE, image.data(), size, SONG_LIMIT_FRAMES);
     const bool ends = song_frames < SONG_LIMIT_FRAMES;
-    print_module(name, player.get(), song_frames, ends);
-    if (!ends && opt.frames == 0) {
+    // A song that never ends (pattern loops that keep restarting each other) would fill a WAV
+    // for an hour: ask for a length instead. Played on the device it stops after the hour.
+    if (!ends && opt.frames == 0 && !opt.loop) {
+        if (opt.output != nullptr) {
+            cli_fail(PROGRAM, "%s: the song does not end within %s; give --seconds", name,
+                     clock_text(SONG_LIMIT_FRAMES).c_str());
+        }
         std::fprintf(stderr, "%s: %s: the song does not end within %s; stopping there\n", PROGRAM,
                      name, clock_text(SONG_LIMIT_FRAMES).c_str());
     }
+    print_module(name, player.get(), song_frames, ends);
 
     player_set_looping(player.get(), opt.loop ? 1 : 0);
     // Without looping the song ends at its measured length; --seconds may stop it earlier.

@@ -65,6 +65,11 @@ class Modplay : public testing::Test {
         write_bytes(dir / "song.mod", song);
         write_bytes(dir / "cut.mod", std::vector<uint8_t>(song.begin(), song.end() - 500));
         write_bytes(dir / "noise.mod", std::vector<uint8_t>(3000, 0x5A));
+        // 128 orders of rows 240 ticks long at tempo 32: almost two hours.
+        ModBuilder slow = std::move(ModBuilder(1).song_length(128).cell(0, 0, 1, 0, 0, 0xF1F));
+        slow.cell(0, 0, 2, 0, 0, 0xF20);
+        for (int row = 0; row < MOD_ROWS; ++row) slow.cell(0, row, 0, 0, 0, 0xEEF);
+        write_bytes(dir / "endless.mod", slow.build());
         write_bytes(dir / "empty.mod", {});
     }
     void TearDown() override { fs::remove_all(dir); }
@@ -158,6 +163,10 @@ TEST_F(Modplay, HelpUsageErrorsAndFailures) {
          1,
          "",
          "modplay: noise.mod: not a 4-channel module (no M.K., M!K! or 4CHN signature)\n"},
+        {{"endless.mod", "-o", "x.wav"},
+         1,
+         "",
+         "modplay: endless.mod: the song does not end within 60:00.0; give --seconds\n"},
         {{"song.mod", "-o", "no/such/dir/x.wav"},
          1,
          "song.mod\n",
