@@ -213,8 +213,8 @@ void player_fetch_row(ModPlayer* player, int c) {
     static constexpr PatternCell EMPTY_CELL{};
     Channel& ch = player->channels[c];
     const uint8_t pattern = player->order_table[player->order_pos % MOD_ORDERS];
-    // A pattern that was never unpacked, or a row past the pattern's end (a break to row 64..85
-    // counts on from there), plays as an empty row.
+    // A pattern that was never unpacked plays as empty rows. Rows stay below 64 (a break past
+    // the pattern's end goes to row 0), but a row set from outside is not trusted.
     const PatternCell& cell = (pattern < player->pattern_count && player->row < MOD_ROWS)
                                   ? player->patterns[pattern][player->row][c]
                                   : EMPTY_CELL;
