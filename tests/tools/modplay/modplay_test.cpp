@@ -75,9 +75,10 @@ class Modplay : public testing::Test {
     void TearDown() override { fs::remove_all(dir); }
 
     // Runs modplay in the test's directory with a time limit; stdin from `input` if given.
-    Outcome run(const std::vector<std::string>& args,
-                const std::string& input = "/dev/null") const {
-        std::string command = "cd " + quoted(dir.string()) + " && timeout 30 " + MODPLAY;
+    Outcome run(const std::vector<std::string>& args, const std::string& input = "/dev/null",
+                const std::string& audio_driver = "dummy") const {
+        std::string command = "cd " + quoted(dir.string()) + " && SDL_AUDIODRIVER=" + audio_driver +
+                              " timeout 30 " + MODPLAY;
         for (const auto& a : args) command.append(" ").append(quoted(a));
         command.append(" <").append(quoted(input)).append(" >stdout.txt 2>stderr.txt");
         Outcome r;
@@ -225,6 +226,17 @@ TEST_F(Modplay, WavHoldsExactlyTheAskedOrPlayedLength) {
         }
         fs::remove(dir / "out.wav");
     }
+}
+
+// Through SDL's dummy audio driver, which plays in real time: a short stretch, then the end.
+TEST_F(Modplay, PlaysThroughTheDeviceOrSaysWhyNot) {
+    const Outcome played = run({"song.mod", "--seconds", "0.3"});
+    EXPECT_EQ(played.status, 0) << played.err;
+    EXPECT_EQ(played.err, "");
+    EXPECT_NE(played.out.find("\r0:00.3 / 0:05.8 \n"), std::string::npos) << played.out;
+    const Outcome silent = run({"song.mod", "--seconds", "0.3"}, "/dev/null", "nosuch");
+    EXPECT_EQ(silent.status, 1);
+    EXPECT_EQ(silent.err.substr(0, 18), "modplay: no audio:") << silent.err;
 }
 
 TEST_F(Modplay, SampleDataCutShortPlaysAndSaysSoOnce) {
