@@ -193,7 +193,9 @@ void voice_mix(Voice* voice, int32_t* acc, int32_t count) {
         return;
     }
 #ifdef VOICE_MIX_WIDE
-    if (count > 0 && s < 0x10000 && wide_available()) {
+    // Steps of 1.0 and above (and the negative ones absurdly low output rates can give) take
+    // the narrow loop.
+    if (count > 0 && static_cast<uint32_t>(s) < 0x10000 && wide_available()) {
         if (voice->frac > 0xFFFF) {  // right after voice_init: one narrow step brings it in range
             mix_narrow(voice, s, acc, 1);
             ++acc;
