@@ -1,6 +1,8 @@
 #include "platform/audio.h"
 
 #include <SDL.h>
+
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -17,6 +19,11 @@ constexpr int AUDIO_RATE = 44100;
 constexpr int AUDIO_FRAMES = 1024;
 constexpr int FRAME_BYTES = 4;  // two 16-bit channels
 
+// Set by start_audio. A paused device should not call back at all, but the browser's SDL asks
+// for buffers on every animation frame while paused (and drops them): the player must not
+// advance then, or the show would find the music far along when it starts.
+std::atomic<bool> device_running{false};
+
 }  // namespace
 
 void start_music() {
@@ -25,13 +32,14 @@ void start_music() {
 }
 
 void start_audio() {
+    device_running.store(true, std::memory_order_release);
     SDL_PauseAudio(0);
 }
 
 void audio_callback(void*, uint8_t* stream, int len) {
     const int frames = len / FRAME_BYTES;
     if (frames <= 0) return;
-    if (music_player == nullptr) {
+    if (music_player == nullptr || !device_running.load(std::memory_order_acquire)) {
         std::memset(stream, 0, static_cast<size_t>(frames) * FRAME_BYTES);
         return;
     }
