@@ -11,13 +11,14 @@ constexpr int kDiscarded = 10 * kWords;
 
 void rand_sequence_seed(RandSequence* s, uint32_t seed) {
     if (seed == 0) seed = 1;
-    int64_t word = seed;
+    // The seed is taken as a signed word, so seeds from 2^31 on start negative.
+    auto word = static_cast<int32_t>(seed);
     s->words[0] = seed;
     for (int i = 1; i < kWords; ++i) {
         // 16807 x word mod (2^31 - 1), without overflow (Schrage's method).
         const int64_t hi = word / 127773;
         const int64_t lo = word % 127773;
-        word = 16807 * lo - 2836 * hi;
+        word = static_cast<int32_t>(16807 * lo - 2836 * hi);
         if (word < 0) word += 2147483647;
         s->words[i] = static_cast<uint32_t>(word);
     }
