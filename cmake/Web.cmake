@@ -8,8 +8,9 @@
 add_compile_options(-msimd128)
 
 # emcc's JavaScript optimiser needs acorn, which Debian installs for its own Node.js under
-# /usr/share/nodejs; another Node.js on the path does not look there.
-if(NOT DEFINED ENV{NODE_PATH} AND EXISTS /usr/share/nodejs/acorn)
+# /usr/share/nodejs; another Node.js on the path does not look there. Set for every link,
+# whatever the environment of the configuring shell was.
+if(EXISTS /usr/share/nodejs/acorn)
     set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs)
 endif()
 

@@ -31,8 +31,25 @@ IntroState intro_state{};
 MainLoopState main_state{};
 bool music_started = false;
 
+// Animation frames come at the display's rate. The show is made for about 60 frames a second
+// (the intro counts frames), so on faster displays some are let pass; a frame may come a
+// little early, as the browser's timestamps jitter.
+constexpr double kFramePeriodMs = 1000.0 / 60;
+constexpr double kEarlyMs = 4;
+double next_frame_ms = 0;
+
+bool frame_due() {
+    const double now = emscripten_get_now();
+    if (now < next_frame_ms - kEarlyMs) return false;
+    // Behind by more than a frame (a slow display or machine): start the cadence afresh.
+    next_frame_ms = next_frame_ms + kFramePeriodMs < now ? now + kFramePeriodMs
+                                                         : next_frame_ms + kFramePeriodMs;
+    return true;
+}
+
 // The loops below, one frame per call: the intro, then the music starts, then the main scene.
 void browser_frame() {
+    if (!frame_due()) return;
     if (intro_running()) {
         intro_frame(&intro_state);
         return;

@@ -1,10 +1,12 @@
 #include "platform/audio.h"
 
 #include <SDL.h>
-
-#include <atomic>
 #include <cstdio>
 #include <cstring>
+
+#if defined(__EMSCRIPTEN__)
+#include <emscripten.h>
+#endif
 
 #include "platform/music_source.h"
 
@@ -19,11 +21,6 @@ constexpr int AUDIO_RATE = 44100;
 constexpr int AUDIO_FRAMES = 1024;
 constexpr int FRAME_BYTES = 4;  // two 16-bit channels
 
-// Set by start_audio. A paused device should not call back at all, but the browser's SDL asks
-// for buffers on every animation frame while paused (and drops them): the player must not
-// advance then, or the show would find the music far along when it starts.
-std::atomic<bool> device_running{false};
-
 }  // namespace
 
 void start_music() {
@@ -32,14 +29,13 @@ void start_music() {
 }
 
 void start_audio() {
-    device_running.store(true, std::memory_order_release);
     SDL_PauseAudio(0);
 }
 
 void audio_callback(void*, uint8_t* stream, int len) {
     const int frames = len / FRAME_BYTES;
     if (frames <= 0) return;
-    if (music_player == nullptr || !device_running.load(std::memory_order_acquire)) {
+    if (music_player == nullptr) {
         std::memset(stream, 0, static_cast<size_t>(frames) * FRAME_BYTES);
         return;
     }
@@ -60,5 +56,16 @@ int open_audio(AudioCallback callback) {
         std::printf("No audio device could be opened (%s); playing silently\n", SDL_GetError());
         return -1;
     }
+#if defined(__EMSCRIPTEN__)
+    // The browser's SDL asks for buffers on every animation frame even while the device is
+    // paused, and drops them. A paused device must not call back: the music, and with it the
+    // show's clock, would run on unheard through the intro.
+    EM_ASM({
+        var queue = SDL.audio.queueNewAudioData;
+        SDL.audio.queueNewAudioData = function() {
+            if (SDL.audio && !SDL.audio.paused) queue();
+        };
+    });
+#endif
     return 0;
 }

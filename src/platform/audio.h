@@ -22,8 +22,7 @@ void start_music();
 // Unpauses the device.
 void start_audio();
 // SDL's pull callback: renders len / 4 whole stereo frames of signed 16-bit from music_player,
-// or silence when there is none or start_audio has not been called yet. The bytes past the
-// last whole frame are left as they are.
+// or silence when there is none. The bytes past the last whole frame are left as they are.
 void audio_callback(void* userdata, uint8_t* stream, int len);
 // Opens the device at 44100 Hz, signed 16-bit little-endian stereo, 1024 frames a buffer,
 // paused. Returns 0, or -1 after printing SDL's reason when no device could be opened.
