@@ -17,10 +17,13 @@ namespace {
 
 HeadlessShow still_show;
 bool still_started = false;
-// The timed frames' destination; a global, so that the expansion cannot be optimised away.
-uint32_t cost_surface[SCREEN_WIDTH * SCREEN_HEIGHT];
 
 }  // namespace
+
+// The timed frames' destination: visible outside this file, so that the expansion into it
+// cannot be optimised away.
+extern uint32_t web_cost_surface[SCREEN_WIDTH * SCREEN_HEIGHT];
+uint32_t web_cost_surface[SCREEN_WIDTH * SCREEN_HEIGHT];
 
 extern "C" {
 
@@ -59,7 +62,7 @@ EMSCRIPTEN_KEEPALIVE double web_frame_cost(int32_t frames, double* costs) {
         const double start = emscripten_get_now();
         tick_count.store(tick++);
         draw_main_frame(&show.main);
-        expand_frame_to(colours, framebuffer.pixels, FRAME_WIDTH, FRAME_HEIGHT, cost_surface,
+        expand_frame_to(colours, framebuffer.pixels, FRAME_WIDTH, FRAME_HEIGHT, web_cost_surface,
                         SCREEN_WIDTH * 4);
         finish_main_frame(&show.main);
         costs[i] = 1000.0 * (emscripten_get_now() - start);
