@@ -49,3 +49,6 @@ need_packages() {
 BUILD_PACKAGES=(build-essential cmake pkg-config libpng-dev)
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev xvfb xauth xdotool imagemagick sox
                libx11-dev)
+# FFmpeg's libraries, for capture --video (without them capture builds and refuses --video).
+VIDEO_PACKAGES=(libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev)
+TEST_PACKAGES+=("${VIDEO_PACKAGES[@]}")
