@@ -28,7 +28,12 @@ bool cli_more(const CommandLine& line) {
 const char* cli_next(CommandLine* line) {
     const char* arg = line->argv[line->next++];
     if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
-        std::fputs(line->usage, stdout);
+        // A help that could not be written (a closed pipe, a full disk) is not a success.
+        if (std::fputs(line->usage, stdout) < 0 || std::fflush(stdout) != 0) {
+            std::fprintf(stderr, "%s: cannot write the usage: %s\n", line->program,
+                         std::strerror(errno));
+            std::exit(1);
+        }
         std::exit(0);
     }
     return arg;
@@ -60,10 +65,21 @@ uint64_t cli_whole(CommandLine* line, const char* option, uint64_t min, uint64_t
 
 double cli_seconds(CommandLine* line, const char* option, double max) {
     const char* text = cli_value(line, option);
-    char* end = nullptr;
-    const double value = std::strtod(text, &end);
-    const bool number = (text[0] >= '0' && text[0] <= '9') || text[0] == '.';
-    if (!number || *end != '\0' || !std::isfinite(value) || value < 0 || value > max) {
+    // Digits with at most one decimal point: strtod alone would also take a sign, blanks,
+    // exponents, hexadecimal ("0x10" is 16) and "inf".
+    int digits = 0, points = 0;
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c >= '0' && *c <= '9') {
+            ++digits;
+        } else if (*c == '.') {
+            ++points;
+        } else {
+            points = 2;
+            break;
+        }
+    }
+    const double value = digits > 0 && points <= 1 ? std::strtod(text, nullptr) : -1;
+    if (!std::isfinite(value) || value < 0 || value > max) {
         cli_usage_error(*line, "%s: needs a number of seconds from 0 to %g (like 1.5), got %s",
                         option, max, text);
     }
