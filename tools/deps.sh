@@ -49,3 +49,13 @@ need_packages() {
 BUILD_PACKAGES=(build-essential cmake pkg-config libpng-dev)
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev xvfb xauth xdotool imagemagick sox
                libx11-dev)
+# FFmpeg's libraries, for capture --video (without them capture builds and refuses --video).
+VIDEO_PACKAGES=(libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev)
+TEST_PACKAGES+=("${VIDEO_PACKAGES[@]}")
+
+# The browser build (tools/web.sh) and its check in Chromium. Node.js's own npm comes with it
+# where Node.js is not Debian's; Debian has it as a separate package.
+WEB_BUILD_PACKAGES=(emscripten cmake)
+WEB_PACKAGES=("${WEB_BUILD_PACKAGES[@]}" chromium)
+command -v npm >/dev/null 2>&1 || WEB_PACKAGES+=(npm)
+TEST_PACKAGES+=("${WEB_PACKAGES[@]}")

@@ -13,10 +13,10 @@ namespace {
 
 constexpr const char* kModulePath = "res/brumo.mod";
 constexpr int32_t kChunkFrames = 1024;
+constexpr uint32_t kMaxPeriodTerm = 65535;
 
-// Renders the music up to `ms` milliseconds after it started, as the device would have.
-void render_music_to(HeadlessShow* show, uint64_t ms) {
-    const uint64_t target = ms * SHOW_SAMPLE_RATE / 1000;
+// Renders the music up to stereo frame `target` after it started, as the device would have.
+void render_music_to(HeadlessShow* show, uint64_t target) {
     int16_t chunk[2 * kChunkFrames];
     while (show->audio_frames < target) {
         uint64_t left = target - show->audio_frames;
@@ -35,6 +35,7 @@ int headless_start(HeadlessShow* show, const char* module_path, AudioSink sink, 
     *show = HeadlessShow{};
     show->sink = sink;
     show->sink_data = sink_data;
+    show->period = SHOW_FRAME_PERIOD;
     // The program never seeds rand(); seeding with 1 restarts that same sequence.
     std::srand(1);
     frame_count = 0xFFFFFFFF;
@@ -55,6 +56,22 @@ int headless_start(HeadlessShow* show, const char* module_path, AudioSink sink, 
     return create_word_groups();
 }
 
+int headless_set_frame_period(HeadlessShow* show, FramePeriod period) {
+    if (period.ms_numerator == 0 || period.ms_denominator == 0 ||
+        period.ms_numerator > kMaxPeriodTerm || period.ms_denominator > kMaxPeriodTerm)
+        return -1;
+    show->period = period;
+    return 0;
+}
+
+uint64_t headless_music_sample(const HeadlessShow& show, uint64_t music_frame) {
+    // k x N / D taken as whole periods of D frames plus the rest, so that no product wraps
+    // however long the show runs (N / D is samples per frame; both terms are at most 65535).
+    const uint64_t n = uint64_t{show.period.ms_numerator} * SHOW_SAMPLE_RATE;
+    const uint64_t d = uint64_t{show.period.ms_denominator} * 1000;
+    return music_frame / d * n + music_frame % d * n / d;
+}
+
 void headless_next_frame(HeadlessShow* show) {
     if (show->frame < INTRO_FRAMES) {
         draw_intro_frame(&show->intro);
@@ -62,9 +79,10 @@ void headless_next_frame(HeadlessShow* show) {
     } else {
         // The music starts with the first frame after the intro.
         const uint64_t music_frame = show->frame - INTRO_FRAMES;
-        render_music_to(show, show_frame_time_ms(music_frame));
+        render_music_to(show, headless_music_sample(*show, music_frame));
+        show->drawn_tick = tick_count.load(std::memory_order_relaxed);
         draw_main_frame(&show->main);
-        render_music_to(show, show_frame_time_ms(music_frame + 1));
+        render_music_to(show, headless_music_sample(*show, music_frame + 1));
         finish_main_frame(&show->main);
     }
     ++show->frame;

@@ -1,7 +1,7 @@
 // The show without a window or sound device, for the capture tool and whole-frame tests. The
-// music is rendered by the player into memory; frame k of the show is drawn at k x 17 ms (the
-// show's pace), with tick_count taken from the audio rendered up to that time. The intro and
-// the timeline are the program's own code.
+// music is rendered by the player into memory; frame k of the show is drawn at k frame periods
+// (17 ms unless chosen otherwise: the show's pace), with tick_count taken from the audio
+// rendered up to that time. The intro and the timeline are the program's own code.
 #pragma once
 
 #include <cstdint>
@@ -17,11 +17,22 @@ inline constexpr uint32_t SHOW_FRAME_MS = 17;
 // Receives each piece of rendered music: `frames` interleaved stereo frames.
 using AudioSink = void (*)(const int16_t* samples, int32_t frames, void* data);
 
+// A frame period of numerator / denominator milliseconds: 17 / 1 is the show's own pace,
+// 1000 / 60 sixty frames a second.
+struct FramePeriod {
+    uint32_t ms_numerator;
+    uint32_t ms_denominator;
+};
+
+inline constexpr FramePeriod SHOW_FRAME_PERIOD{SHOW_FRAME_MS, 1};
+
 struct HeadlessShow {
     ModPlayer* player;      // null when the module could not be had: the show holds phase 1
     uint8_t* module;        // the module image the player reads
     uint64_t frame;         // frames drawn so far, the intro's included
     uint64_t audio_frames;  // stereo frames rendered since the music started
+    uint32_t drawn_tick;    // tick_count while the last frame was drawn (0 in the intro)
+    FramePeriod period;     // SHOW_FRAME_PERIOD unless headless_set_frame_period chose another
     IntroState intro;
     MainLoopState main;
     AudioSink sink;  // may be null
@@ -32,6 +43,14 @@ struct HeadlessShow {
 // does, with the clocks and rand() at their start values. 0, or -1 after a message when a
 // resource cannot be loaded (a missing or refused module only costs the music).
 int headless_start(HeadlessShow* show, const char* module_path, AudioSink sink, void* sink_data);
+
+// Chooses the frame period; call it before the first frame. 0, or -1 (the period unchanged)
+// when a term is 0 or above 65535.
+int headless_set_frame_period(HeadlessShow* show, FramePeriod period);
+
+// The stereo frame of music, counted from the music's start, at which music frame k (frame
+// k after the intro) begins: k periods, rounded down to whole samples at SHOW_SAMPLE_RATE.
+uint64_t headless_music_sample(const HeadlessShow& show, uint64_t music_frame);
 
 // Draws the next frame into the framebuffer, rendering the music up to its time, and
 // advances the show past it. The frame stays in the framebuffer until the next call.

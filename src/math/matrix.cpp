@@ -23,14 +23,15 @@ void set_whole(Matrix* m, const Fixed (&rows)[4][4]) {
 }
 
 // Euler products: each factor is halved first, so products of two values up to 1.0 fit in
-// 32 bits; a two-factor product is then shifted by 14, the inner pair of a three-factor
-// product by 15.
+// 32 bits; a two-factor product is then shifted by 14. The inner pair of a three-factor
+// product is shifted by 15, which leaves it already halved (0x8000 for 1.0), so it meets the
+// halved third factor as is: halving it again would halve the whole term.
 int32_t mul2(int32_t a, int32_t b) {
     return ((a >> 1) * (b >> 1)) >> 14;
 }
 int32_t mul3(int32_t a, int32_t b, int32_t c) {
-    int32_t ab = ((a >> 1) * (b >> 1)) >> 15;
-    return ((ab >> 1) * (c >> 1)) >> 14;
+    int32_t half_ab = ((a >> 1) * (b >> 1)) >> 15;
+    return (half_ab * (c >> 1)) >> 14;
 }
 
 }  // namespace

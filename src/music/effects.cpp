@@ -76,11 +76,22 @@ bool row_extended(ModPlayer* player, Channel& ch, uint8_t sub, uint8_t y) {
             if (y == 0) {
                 ch.loop_row = player->row;
             } else {
-                if (ch.loop_count == 0) ch.loop_count = y;
-                --ch.loop_count;
+                // The loop plays y more times after the first: a count is started on the
+                // first pass and counted down on the repeats.
+                if (ch.loop_count == 0) {
+                    ch.loop_count = y;
+                } else {
+                    --ch.loop_count;
+                }
                 if (ch.loop_count != 0) {
                     player->next_row = ch.loop_row;
                     player->next_order = player->order_pos;
+                    player->loop_jump = 1;
+                    // The repeated rows are played again, not a jump back to the song's past.
+                    const int low = std::min(ch.loop_row, player->row);
+                    const int high = std::max(ch.loop_row, player->row);
+                    const uint64_t rows = (~uint64_t{0} >> (63 - (high - low))) << low;
+                    player->played[player->order_pos % MOD_ORDERS] &= ~rows;
                 }
             }
             break;
@@ -144,23 +155,32 @@ bool row_effect(ModPlayer* player, Channel& ch, uint32_t& start) {
             if (xx != 0) ch.slide_param = xx;
             break;
         case CMD_JUMP:
+            // With a D in the same row, whichever channel holds it, the break's row is taken
+            // in the jump's order.
             player->next_order = xx >= player->song_length ? 0 : xx;
-            player->next_row = 0;
+            if (!player->row_break) player->next_row = 0;
+            player->row_jump = 1;
+            player->loop_jump = 0;
             break;
         case CMD_SET_VOLUME:
             ch.volume = xx;
             break;
         case CMD_BREAK: {
-            const int following = player->order_pos + 1;
-            player->next_order =
-                following >= player->song_length ? 0 : static_cast<uint8_t>(following);
-            player->next_row = static_cast<uint8_t>((xx & 0x0F) + 10 * ((xx >> 4) & 7));
+            // The parameter is the row in decimal digits; a row past the pattern's end is row 0.
+            // Past the last order the row start decides: the song ends or starts again.
+            const int row = 10 * (xx >> 4) + (xx & 0x0F);
+            if (!player->row_jump) player->next_order = static_cast<uint8_t>(player->order_pos + 1);
+            player->next_row = static_cast<uint8_t>(row < MOD_ROWS ? row : 0);
+            player->row_break = 1;
+            player->loop_jump = 0;
             break;
         }
         case CMD_EXTENDED:
             return row_extended(player, ch, xx >> 4, xx & 0x0F);
         case CMD_SPEED:
-            if ((xx & 0xE0) == 0) {
+            if (xx == 0) {
+                player->song_end = 1;  // F00 ends the song after this row
+            } else if ((xx & 0xE0) == 0) {
                 player->speed = xx;
             } else {
                 player->tempo = xx;
@@ -252,7 +272,7 @@ void player_row_effects(ModPlayer* player, int c) {
         ch.active_sample = ch.sample;
         ch.playing = ch.sample;
         ch.sample_pos = start;
-        voice_restart(voice);
+        voice_start_note(voice);
     }
 }
 

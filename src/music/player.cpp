@@ -3,6 +3,7 @@
 #include "music/player.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -40,7 +41,8 @@ int count_patterns(const uint8_t* order_table, int mask) {
 // and its loop is kept inside what remains.
 void read_sample_headers(ModPlayer* player, uint32_t module_size) {
     const uint8_t* image = player->module_data;
-    uint32_t offset = MOD_HEADER_SIZE + MOD_PATTERN_SIZE * player->pattern_count;
+    const uint32_t data_start = MOD_HEADER_SIZE + MOD_PATTERN_SIZE * player->pattern_count;
+    uint32_t offset = data_start;
     for (int i = 0; i < MOD_SAMPLES; ++i) {
         const uint8_t* h = image + SAMPLE_HEADER_OFFSET + SAMPLE_HEADER_SIZE * i;
         SampleInfo& s = player->samples[i];
@@ -63,6 +65,8 @@ void read_sample_headers(ModPlayer* player, uint32_t module_size) {
         offset += declared;  // at most 1084 + 128 KiB + 31 x 128 KiB: no wrap
     }
     player->sample_count = MOD_SAMPLES;
+    player->sample_bytes_wanted = offset - data_start;
+    player->sample_bytes_present = std::min(offset, module_size) - data_start;
 }
 
 void unpack_patterns(ModPlayer* player) {
@@ -81,16 +85,39 @@ void unpack_patterns(ModPlayer* player) {
 
 }  // namespace
 
-ModPlayer* player_create(uint16_t sample_rate, const uint8_t* module_data, uint32_t module_size) {
-    if (sample_rate == 0 || module_data == nullptr || module_size < MOD_HEADER_SIZE) return nullptr;
+bool player_refusal(const uint8_t* module_data, uint32_t module_size, char* reason, size_t size) {
+    if (module_data == nullptr || module_size < MOD_HEADER_SIZE) {
+        std::snprintf(reason, size, "too short for a module header (%u of %u bytes)", module_size,
+                      MOD_HEADER_SIZE);
+        return true;
+    }
     const int mask = order_mask(module_data + SIGNATURE_OFFSET);
-    if (mask == 0) return nullptr;
-    const uint8_t song_length = module_data[SONG_LENGTH_OFFSET];
-    if (song_length == 0) return nullptr;
-    const int pattern_count = count_patterns(module_data + ORDER_OFFSET, mask);
-    if (module_size - MOD_HEADER_SIZE < MOD_PATTERN_SIZE * static_cast<uint32_t>(pattern_count)) {
+    if (mask == 0) {
+        std::snprintf(reason, size, "not a 4-channel module (no M.K., M!K! or 4CHN signature)");
+        return true;
+    }
+    if (module_data[SONG_LENGTH_OFFSET] == 0) {
+        std::snprintf(reason, size, "the song has no orders (song length 0)");
+        return true;
+    }
+    const uint32_t patterns =
+        MOD_PATTERN_SIZE * static_cast<uint32_t>(count_patterns(module_data + ORDER_OFFSET, mask));
+    if (module_size - MOD_HEADER_SIZE < patterns) {
+        std::snprintf(reason, size, "patterns cut short (%u of %u bytes)",
+                      module_size - MOD_HEADER_SIZE, patterns);
+        return true;
+    }
+    return false;
+}
+
+ModPlayer* player_create(uint16_t sample_rate, const uint8_t* module_data, uint32_t module_size) {
+    char reason[96];
+    if (sample_rate == 0 || player_refusal(module_data, module_size, reason, sizeof reason)) {
         return nullptr;
     }
+    const int mask = order_mask(module_data + SIGNATURE_OFFSET);
+    const uint8_t song_length = module_data[SONG_LENGTH_OFFSET];
+    const int pattern_count = count_patterns(module_data + ORDER_OFFSET, mask);
 
     ModPlayer* player = new (std::nothrow) ModPlayer{};
     if (player == nullptr) return nullptr;
@@ -106,6 +133,7 @@ ModPlayer* player_create(uint16_t sample_rate, const uint8_t* module_data, uint3
     player->tempo = 125;
     player->speed = 6;
     player_update_tick_length(player);
+    player->tick_length_fresh = 0;
     for (int c = 0; c < MOD_CHANNELS; ++c) {
         Channel& ch = player->channels[c];
         ch.player = player;
@@ -126,20 +154,67 @@ void player_free(ModPlayer* player) {
     delete player;
 }
 
-void player_update_tick_length(ModPlayer* player) {
-    int divisor = player->tempo * 2 / 5;
-    if (divisor == 0) divisor = 1;
-    // Only output rates below about 100 Hz could give 0 frames; a tick is at least one frame
+namespace {
+
+// The next tick's length in frames, moving the carried remainder on.
+uint16_t next_tick_length(ModPlayer* player) {
+    const uint32_t per_tick_x2t = 5u * player->sample_rate;  // 2 x tempo x the exact length
+    const uint32_t two_tempo = 2u * std::max<uint32_t>(player->tempo, 1);
+    const uint32_t total = per_tick_x2t + player->tick_carry;
+    player->tick_carry = total % two_tempo;
+    // Only output rates below about 13 Hz could give 0 frames; a tick is at least one frame
     // so that rendering always moves on.
-    player->samples_per_tick = static_cast<uint16_t>(std::max(1, player->sample_rate / divisor));
+    return static_cast<uint16_t>(std::clamp<uint32_t>(total / two_tempo, 1, UINT16_MAX));
+}
+
+}  // namespace
+
+void player_update_tick_length(ModPlayer* player) {
+    // The carried fraction belongs to the tempo it was counted at; the same tempo set again
+    // keeps it, so that repeated F effects do not drift.
+    if (player->carry_tempo != player->tempo) {
+        player->tick_carry = 0;
+        player->carry_tempo = player->tempo;
+    }
+    player->samples_per_tick = next_tick_length(player);
+    player->tick_length_fresh = 1;
+}
+
+void player_end_tick(ModPlayer* player) {
+    player->tick = static_cast<uint16_t>(player->tick + 1);
+    player->tick_sample_pos = 0;
+    player->tick_length_fresh = 0;
+    player_tick(player);
+    // A tempo set during this tick has already given the coming tick its length.
+    if (!player->tick_length_fresh) player->samples_per_tick = next_tick_length(player);
+    player->tick_length_fresh = 0;
+}
+
+bool player_sample_data_short(const ModPlayer* player, uint32_t* present, uint32_t* wanted) {
+    if (present != nullptr) *present = player->sample_bytes_present;
+    if (wanted != nullptr) *wanted = player->sample_bytes_wanted;
+    return player->sample_bytes_present < player->sample_bytes_wanted;
+}
+
+uint64_t player_song_frames(uint16_t sample_rate, const uint8_t* module_data, uint32_t module_size,
+                            uint64_t max_frames) {
+    ModPlayer* player = player_create(sample_rate, module_data, module_size);
+    if (player == nullptr) return 0;
+    uint64_t frames = 0;
+    while (!player->ended && frames < max_frames) {
+        frames += player->samples_per_tick;
+        player_end_tick(player);
+    }
+    player_free(player);
+    return std::min(frames, max_frames);
 }
 
 void player_fetch_row(ModPlayer* player, int c) {
     static constexpr PatternCell EMPTY_CELL{};
     Channel& ch = player->channels[c];
     const uint8_t pattern = player->order_table[player->order_pos % MOD_ORDERS];
-    // A pattern that was never unpacked, or a row past the pattern's end (a break to row 64..85
-    // counts on from there), plays as an empty row.
+    // A pattern that was never unpacked plays as empty rows. Rows stay below 64 (a break past
+    // the pattern's end goes to row 0), but a row set from outside is not trusted.
     const PatternCell& cell = (pattern < player->pattern_count && player->row < MOD_ROWS)
                                   ? player->patterns[pattern][player->row][c]
                                   : EMPTY_CELL;

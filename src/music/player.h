@@ -15,6 +15,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "music/voice.h"
@@ -107,8 +108,27 @@ struct ModPlayer {
     uint16_t tick_sample_pos;
     uint16_t tick;
     uint8_t pattern_delay;
-    uint8_t next_order;
+    uint8_t next_order;  // may equal song_length for a moment: the song's end is decided there
     uint8_t next_row;
+
+    // How the song ends: a row start that would play an order and row already played, a
+    // position past the last order, or F00 is the end of the song. Without looping the player
+    // ends there; with looping it carries on (from order 0 after the last order or F00).
+    uint64_t played[MOD_ORDERS];  // bit r of entry o: row r of order o has been played
+    uint8_t song_end;             // F00 was met: the song ends at the next row start
+    uint8_t row_jump;             // this row carries B (its target order stands with a D)
+    uint8_t row_break;            // this row carries D (its row stands with a B)
+    uint8_t loop_jump;            // E6y jumped back: the rows it repeats are played again
+
+    // The tick length is 2.5 x sample_rate / tempo frames on average: whole frames, with the
+    // fraction carried from tick to tick in units of 1 / (2 x tempo).
+    uint32_t tick_carry;
+    uint8_t carry_tempo;        // the tempo tick_carry was counted at
+    uint8_t tick_length_fresh;  // set by player_update_tick_length during player_tick
+
+    // Sample data the headers promise, and how much of it the image holds.
+    uint32_t sample_bytes_wanted;
+    uint32_t sample_bytes_present;
 };
 
 // --- Loading, channels and sample streaming (player.cpp) ---
@@ -117,10 +137,27 @@ struct ModPlayer {
 // signature, shorter than its header or its patterns, song length 0), the rate is 0, or the
 // allocation fails. Prints nothing.
 ModPlayer* player_create(uint16_t sample_rate, const uint8_t* module_data, uint32_t module_size);
+// Why player_create refuses an image, as a phrase for a message ("no M.K., M!K! or 4CHN
+// signature"), written into `reason` (at most `size` bytes with its NUL); false when the image
+// is accepted.
+bool player_refusal(const uint8_t* module_data, uint32_t module_size, char* reason, size_t size);
 // Releases the player (not the module image). Null is ignored.
 void player_free(ModPlayer* player);
-// samples_per_tick = sample_rate / max(1, tempo * 2 / 5), at least 1.
+// Sets the coming tick's length for the current tempo: 5 x sample_rate / (2 x tempo) frames
+// with the remainder carried from tick to tick (at least 1 frame); a new tempo starts the
+// carry afresh. Tempo 125 at 44100 Hz gives 882 frames every tick.
 void player_update_tick_length(ModPlayer* player);
+// Ends the tick that has just been mixed: advances `tick`, runs player_tick and sets the next
+// tick's length. player_render calls it at every tick boundary.
+void player_end_tick(ModPlayer* player);
+// True when the image holds less sample data than its headers promise; *present and *wanted
+// (either may be null) receive the two byte counts. Such a module plays what is there.
+bool player_sample_data_short(const ModPlayer* player, uint32_t* present, uint32_t* wanted);
+// Frames the song lasts without looping, by the same rules that end it when played (the
+// sequencer alone is run, nothing is mixed); max_frames when it has not ended by then. 0 when
+// the image is refused.
+uint64_t player_song_frames(uint16_t sample_rate, const uint8_t* module_data, uint32_t module_size,
+                            uint64_t max_frames);
 // Loads the cell of the current row for channel c into the channel.
 void player_fetch_row(ModPlayer* player, int c);
 // The voices' fetch callback; `channel` is the Channel* whose voice is refilling.

@@ -23,9 +23,7 @@ void player_render(ModPlayer* player, int32_t* acc, int32_t n) {
         player->tick_sample_pos = static_cast<uint16_t>(player->tick_sample_pos + run);
         i += run;
         if (player->tick_sample_pos < player->samples_per_tick) break;
-        player->tick = static_cast<uint16_t>(player->tick + 1);
-        player->tick_sample_pos = 0;
-        player_tick(player);
+        player_end_tick(player);
         if (player->ended) break;
     }
 }

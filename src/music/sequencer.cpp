@@ -1,7 +1,26 @@
 // The sequencer: one call of player_tick per tick rendered. A row lasts speed + pattern_delay
 // ticks; its first tick reads the next row, the others run the per-tick effects.
+#include <algorithm>
+#include <iterator>
+
 #include "music/effects.h"
 #include "music/player.h"
+
+namespace {
+
+uint64_t row_bit(int row) {
+    return uint64_t{1} << (row & (MOD_ROWS - 1));
+}
+
+// Whether the row start about to happen ends the song: F00 was met, the position lies past the
+// last order, or it plays a row that has been played before (a jump back, which E6y's own
+// repeats are not).
+bool at_song_end(const ModPlayer* player) {
+    if (player->song_end || player->next_order >= player->song_length) return true;
+    return !player->loop_jump && (player->played[player->next_order] & row_bit(player->next_row));
+}
+
+}  // namespace
 
 void player_tick(ModPlayer* player) {
     if (player->tick_callback) player->tick_callback(player->tick_callback_data);
@@ -12,26 +31,35 @@ void player_tick(ModPlayer* player) {
         return;
     }
 
-    // Row start: a jump backwards ends a song that does not loop.
-    if (player->next_order < player->order_pos && !player->looping) {
-        player->ended = 1;
-        return;
+    // Row start.
+    if (at_song_end(player)) {
+        if (!player->looping) {
+            player->ended = 1;
+            return;
+        }
+        // Looping: the song starts again at the end of the last order or at F00; a jump back
+        // plays on from its target. Either way a new pass begins.
+        if (player->song_end) {
+            player->next_order = 0;
+            player->next_row = 0;
+        } else if (player->next_order >= player->song_length) {
+            player->next_order = 0;
+        }
+        std::fill(std::begin(player->played), std::end(player->played), 0);
     }
+    player->song_end = 0;
+    player->loop_jump = 0;
+    player->row_jump = 0;
+    player->row_break = 0;
     player->row = player->next_row;
     player->order_pos = player->next_order;
+    player->played[player->order_pos] |= row_bit(player->row);
     player->tick = 0;
     player->pattern_delay = 0;
     player->next_row = static_cast<uint8_t>(player->row + 1);
     if (player->next_row == MOD_ROWS) {
         player->next_row = 0;
-        player->next_order = static_cast<uint8_t>(player->order_pos + 1);
-    }
-    if (player->next_order >= player->song_length) {
-        if (!player->looping) {
-            player->ended = 1;
-            return;
-        }
-        player->next_order = 0;
+        player->next_order = static_cast<uint8_t>(player->order_pos + 1);  // at most 128
     }
     // All four cells are read before any row effect runs.
     for (int c = 0; c < MOD_CHANNELS; ++c) player_fetch_row(player, c);

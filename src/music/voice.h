@@ -38,6 +38,9 @@ void voice_set_volume(Voice* voice, int32_t volume);
 void voice_set_fetch(Voice* voice, VoiceFetchFn fetch, void* data);
 // Marks the block used up: the next advance discards its rest and fetches a fresh one.
 void voice_restart(Voice* voice);
+// voice_restart for a new note: the old sound's last value is dropped as well, so the note
+// rises from silence toward its own first samples instead of starting at the old level.
+void voice_start_note(Voice* voice);
 // Fetches the next 256 source samples into `block`; block_pos is the caller's business.
 void voice_refill(Voice* voice);
 // Adds `count` output samples of the voice into acc[0..count-1] and advances it.

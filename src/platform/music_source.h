@@ -7,7 +7,9 @@
 
 #include "music/player.h"
 
-// The player for the module at `path`, or null after one line naming the file when it is
-// missing, unreadable, short or refused. On success *data and *size hold the module image,
-// which the player reads for as long as it lives.
+// The player for the module at `path`, or null after one line on standard error naming the
+// file and the reason ("res/brumo.mod: is a directory; playing without music") when it is
+// missing, unreadable, empty, cut short or refused. A module whose sample data is cut short
+// plays what is there, after one line that says so. On success *data and *size hold the module
+// image, which the player reads for as long as it lives.
 ModPlayer* load_music(const char* path, uint16_t sample_rate, uint8_t** data, uint32_t* size);

@@ -141,6 +141,45 @@ TEST_F(MatrixStack, EulerRotationMatchesTheAxisRotations) {
     EXPECT_EQ(euler.m[2][1], -deg_sin(0x2D0000)) << "m[2][1] is exactly -sin b";
 }
 
+// Rz(c) x Rx(b) x Ry(a) composed from the single-axis constructors on the stack: the same
+// rotation reached by a different route, each step rounding on its own.
+Matrix composed_rotation(Fixed a, Fixed b, Fixed c) {
+    Matrix x, y, z;
+    matrix_identity(&x);
+    matrix_rotation_x(&x, b);
+    matrix_rotation_y(&y, a);
+    matrix_rotation_z(&z, c);
+    matrix_push();
+    *current_matrix = y;
+    matrix_multiply_current(&x);
+    matrix_multiply_current(&z);
+    Matrix result = *current_matrix;
+    matrix_pop();
+    return result;
+}
+
+TEST_F(MatrixStack, EulerRotationWithAllThreeAnglesMatchesTheComposedAxes) {
+    // Heading, pitch, roll in whole degrees; every three-factor term is large in some entry.
+    const int angles[][3] = {
+        {30, 45, 60},   {90, 90, 90},  {0, 90, 0},      {45, 45, 45},   {120, -30, 200},
+        {-75, 10, 300}, {359, 181, 1}, {200, 270, 135}, {15, -60, -45}, {270, 45, 90},
+    };
+    for (const auto& degrees : angles) {
+        const Fixed a = degrees[0] * FIXED_ONE, b = degrees[1] * FIXED_ONE,
+                    c = degrees[2] * FIXED_ONE;
+        Matrix euler;
+        matrix_identity(&euler);
+        matrix_euler_rotation(&euler, a, b, c);
+        const Matrix expected = composed_rotation(a, b, c);
+        for (int r = 0; r < 3; ++r)
+            for (int col = 0; col < 3; ++col)
+                EXPECT_NEAR(euler.m[r][col], expected.m[r][col], 6)
+                    << "angles " << degrees[0] << ", " << degrees[1] << ", " << degrees[2]
+                    << " at m[" << r << "][" << col << "]";
+        EXPECT_EQ(euler.m[2][1], -deg_sin(b));
+    }
+}
+
 TEST_F(MatrixStack, PushAndPopUseSlotsOneToSeven) {
     Matrix base = filled(3);
     *current_matrix = base;

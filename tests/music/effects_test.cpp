@@ -181,17 +181,27 @@ TEST(Effects, SampleOffsetStartsJumpsAndRemembers) {
     EXPECT_EQ(s.ch(1).sample_pos, 0u);
 }
 
+// E6y plays the rows from the E60 y + 1 times in all; the count starts again for a later pass.
 TEST(Effects, PatternLoop) {
-    for (auto [end, rows] : {std::pair{0xE62, std::vector{0, 1, 2, 3, 1, 2, 3, 4, 5}},
-                             {0xE61, std::vector{0, 1, 2, 3, 4, 5, 6, 7, 8}}}) {
-        Song s(base().cell(0, 1, 2, 0, 0, 0xE60).cell(0, 3, 2, 0, 0, static_cast<uint16_t>(end)));
+    struct Case {
+        uint16_t end;
+        std::vector<int> rows;
+    };
+    const Case cases[] = {
+        {0xE62, {0, 1, 2, 3, 1, 2, 3, 1, 2, 3, 4, 5}},
+        {0xE61, {0, 1, 2, 3, 1, 2, 3, 4, 5}},
+        {0xE60, {0, 1, 2, 3, 4, 5}},  // a second loop start, no jump
+    };
+    for (const Case& c : cases) {
+        Song s(base().cell(0, 1, 2, 0, 0, 0xE60).cell(0, 3, 2, 0, 0, c.end));
         std::vector<int> seen{s.p->row};
-        while (seen.size() < rows.size()) {
+        while (seen.size() < c.rows.size()) {
             s.tick(6);
             seen.push_back(s.p->row);
         }
-        EXPECT_EQ(seen, rows) << std::hex << end;
+        EXPECT_EQ(seen, c.rows) << std::hex << c.end;
         EXPECT_EQ(s.ch(2).loop_count, 0);
+        EXPECT_EQ(player_has_ended(s.p.get()), 0);
     }
 }
 
@@ -201,21 +211,26 @@ TEST(Effects, JumpAndBreakTargets) {
         int order, row;
     };
     const Case cases[] = {
-        {0xD10, 0xB02, 2, 0},  // the higher channel's target stands, for both
-        {0xB02, 0xD10, 1, 10}, {0xD32, 0, 1, 32}, {0xD7F, 0, 1, 85},  // the tens digit has 3 bits
-        {0xB07, 0, 0, 0},  // past the song's end: order 0
+        {0xD10, 0xB02, 2, 10},  // B and D together: the break's row in the jump's order,
+        {0xB02, 0xD10, 2, 10},  // whichever channel comes first
+        {0xD32, 0, 1, 32},
+        {0xD63, 0, 1, 63},
+        {0xD64, 0, 1, 0},  // a row past the pattern's end: row 0 of the next order
+        {0xD7F, 0, 1, 0},
+        {0xD99, 0, 1, 0},
+        {0xDF1, 0, 1, 0},
+        {0xD0A, 0, 1, 10},  // a units digit above 9 still counts as its value
+        {0xB07, 0, 0, 0},   // past the song's end: order 0
     };
     for (const Case& c : cases) {
         ModBuilder b = base().song_length(4).order(1, 1).order(2, 2).order(3, 3);
         Song s(b.cell(0, 0, 1, 0, 0, c.ch1).cell(0, 0, 2, 0, 0, c.ch2));
         EXPECT_EQ(s.p->next_order, c.order) << std::hex << c.ch1 << " " << c.ch2;
-        EXPECT_EQ(s.p->next_row, c.row);
+        EXPECT_EQ(s.p->next_row, c.row) << std::hex << c.ch1 << " " << c.ch2;
+        s.tick(6);
+        EXPECT_EQ(s.p->order_pos, c.order) << std::hex << c.ch1 << " " << c.ch2;
+        EXPECT_EQ(s.p->row, c.row) << std::hex << c.ch1 << " " << c.ch2;
     }
-    Song s(base().song_length(2).order(1, 1).cell(1, 0, 0, 0, 0, 0xD05));
-    s.tick(64 * 6);
-    EXPECT_EQ(s.p->order_pos, 1);
-    EXPECT_EQ(s.p->next_order, 0);  // a break at the last order entry goes to order 0
-    EXPECT_EQ(s.p->next_row, 5);
 }
 
 TEST(Effects, NoteDelay) {
@@ -252,12 +267,11 @@ TEST(Effects, Retrigger) {
 TEST(Effects, SpeedAndTempo) {
     struct Case {
         uint16_t effect;
-        int speed, tempo, frames;
+        int speed, tempo, frames;  // frames: the first tick at the new tempo
     };
-    const Case cases[] = {{0xF1F, 31, 125, 882},
-                          {0xF20, 6, 32, 3675},
-                          {0xF7D, 6, 125, 882},
-                          {0xF7F, 6, 127, 882},
+    const Case cases[] = {{0xF1F, 31, 125, 882}, {0xF01, 1, 125, 882},
+                          {0xF20, 6, 32, 3445},                         // 3445.3 on average
+                          {0xF7D, 6, 125, 882},  {0xF7F, 6, 127, 868},  // 868.1
                           {0xFFF, 6, 255, 432}};
     for (const Case& c : cases) {
         Song s(base().cell(0, 0, 3, 0, 0, c.effect));
@@ -275,14 +289,12 @@ int row_length(ModPlayer* p) {
     return ticks;
 }
 
-TEST(Effects, PatternDelayAndSpeedZero) {
+TEST(Effects, PatternDelay) {
     Song s(base().cell(0, 0, 0, 0, 0, 0xEE2).cell(0, 1, 0, 0, 0, 0xF14).cell(0, 1, 1, 0, 0, 0xEEF));
     EXPECT_EQ(row_length(s.p.get()), 18);
     EXPECT_EQ(s.p->pattern_delay, 44);  // 15 x 20 = 300 kept to 8 bits
     EXPECT_EQ(row_length(s.p.get()), 64);
     EXPECT_EQ(row_length(s.p.get()), 20);
-    Song zero(base().cell(0, 0, 0, 0, 0, 0xF00));
-    EXPECT_EQ(row_length(zero.p.get()), 65536);
 }
 
 TEST(Effects, EffectsThatDoNothingStillRefreshTheVoiceButEffectZeroDoesNot) {

@@ -81,13 +81,50 @@ TEST(Loader, CellsUnpackIntoSamplePeriodAndEffect) {
 
 // --- Odd images: every read stays inside the image, the patterns and the tables. ---
 
-TEST(Loader, Refusals) {
+TEST(Loader, RefusalsAndTheirReasons) {
     const std::vector<uint8_t> two = ModBuilder(2).order(0, 1).build();
-    for (uint32_t size : {0u, 1083u, 1084u, 1084u + 1024u, 1084u + 2047u})
-        EXPECT_EQ(player_create(44100, two.data(), size), nullptr) << "size " << size;
-    EXPECT_NE(TestPlayer(two).get(), nullptr);
-    EXPECT_EQ(TestPlayer(ModBuilder().song_length(0).build()).get(), nullptr) << "length 0";
+    const std::vector<uint8_t> flt4 = ModBuilder().signature("FLT4").build();
+    const std::vector<uint8_t> empty_song = ModBuilder().song_length(0).build();
+    struct Case {
+        const std::vector<uint8_t>* image;
+        uint32_t size;
+        const char* reason;  // null: accepted
+    };
+    const Case cases[] = {
+        {&two, 0, "too short for a module header (0 of 1084 bytes)"},
+        {&two, 1083, "too short for a module header (1083 of 1084 bytes)"},
+        {&two, 1084, "patterns cut short (0 of 2048 bytes)"},
+        {&two, 1084 + 2047, "patterns cut short (2047 of 2048 bytes)"},
+        {&two, 1084 + 2048, nullptr},
+        {&flt4, 1084 + 1024, "not a 4-channel module (no M.K., M!K! or 4CHN signature)"},
+        {&empty_song, 1084 + 1024, "the song has no orders (song length 0)"},
+    };
+    for (const Case& c : cases) {
+        char reason[96] = "unchanged";
+        const bool refused = player_refusal(c.image->data(), c.size, reason, sizeof reason);
+        EXPECT_EQ(refused, c.reason != nullptr) << c.size;
+        EXPECT_STREQ(c.reason ? reason : nullptr, c.reason) << c.size;
+        ModPlayer* p = player_create(44100, c.image->data(), c.size);
+        EXPECT_EQ(p != nullptr, c.reason == nullptr) << c.size;
+        player_free(p);
+    }
     EXPECT_EQ(TestPlayer(ModBuilder().build(), 0).get(), nullptr) << "rate 0";
+}
+
+// The sample data the headers promise against what the image holds.
+TEST(Loader, SampleDataCutShortIsCounted) {
+    ModBuilder b;
+    b.sample(1, flat_sample(100, 3)).sample(2, flat_sample(300, 4));
+    const std::vector<uint8_t> whole = b.build();
+    for (uint32_t cut : {0u, 1u, 300u, 400u}) {
+        std::vector<uint8_t> image(whole.begin(), whole.end() - cut);
+        TestPlayer p(image);
+        ASSERT_NE(p.get(), nullptr);
+        uint32_t present = 0, wanted = 0;
+        EXPECT_EQ(player_sample_data_short(p.get(), &present, &wanted), cut != 0) << cut;
+        EXPECT_EQ(present, 400 - cut);
+        EXPECT_EQ(wanted, 400u);
+    }
 }
 
 TEST(Loader, SamplesAreCutAtTheImageEndAndLoopsLimitedToThem) {

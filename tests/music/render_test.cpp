@@ -64,15 +64,16 @@ TEST(Render, SongEndInsideABufferLeavesTheRestSilent) {
     TestPlayer p(ModBuilder()
                      .sample(1, flat_sample(1000, 100))
                      .cell(0, 0, 0, 1, 428, 0)
-                     .cell(0, 0, 1, 1, 428, 0)
+                     .cell(0, 63, 1, 1, 428, 0)  // the last row sounds on the right
                      .build());
-    const int32_t end = 5292 * 64;  // the start of row 63
+    const int32_t end = 5292 * 65;  // row 63 plays; the song ends at the row start after it
     const int32_t n = end + 5000;
     std::vector<int32_t> acc(2 * static_cast<size_t>(n), 0);
     player_render(p.get(), acc.data(), n);
     EXPECT_EQ(player_has_ended(p.get()), 1);
     EXPECT_NE(acc[end - 1], 0);
     EXPECT_NE(acc[n + end - 1], 0);
+    EXPECT_EQ(acc[n + end - 5292 - 1], 0);  // nothing on the right before row 63
     for (int32_t i = end; i < n; ++i) {
         ASSERT_EQ(acc[i], 0) << i;
         ASSERT_EQ(acc[n + i], 0) << i;

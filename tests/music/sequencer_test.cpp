@@ -1,6 +1,8 @@
 // Sequencer timing through the mixer: the lead-in, row lengths in frames and the song's end.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include "mod_builder.h"
@@ -11,11 +13,14 @@ namespace {
 struct Counted {
     TestPlayer p;
     int ticks = 0;
-    std::vector<int> rows;  // the row number at each row callback
+    std::vector<int> rows;    // the row number at each row callback
+    std::vector<int> orders;  // and the order
     std::vector<int32_t> acc;
     static void on_tick(void* d) { ++static_cast<Counted*>(d)->ticks; }
     static void on_row(void* d) {
-        static_cast<Counted*>(d)->rows.push_back(static_cast<Counted*>(d)->p->row);
+        auto* c = static_cast<Counted*>(d);
+        c->rows.push_back(c->p->row);
+        c->orders.push_back(c->p->order_pos);
     }
     explicit Counted(const ModBuilder& b, bool looping = false) : p(b.build()) {
         player_set_looping(p.get(), looping);
@@ -28,8 +33,8 @@ struct Counted {
     }
 };
 
-ModBuilder one_note(const TestSample& s = flat_sample(1000, 100)) {
-    return std::move(ModBuilder().sample(1, s).cell(0, 0, 0, 1, 428, 0));
+ModBuilder one_note(const TestSample& s = flat_sample(1000, 100), int patterns = 1) {
+    return std::move(ModBuilder(patterns).sample(1, s).cell(0, 0, 0, 1, 428, 0));
 }
 
 TEST(Sequencer, SixTicksAnd5292FramesBeforeTheFirstRow) {
@@ -68,44 +73,149 @@ TEST(Sequencer, Byte2OfRestartedSampleFallsOnSkippedIndex0OfFreshBlock) {
     EXPECT_EQ(c.p->channels[0].sample_pos, 258u);
 }
 
-TEST(Sequencer, RowLengthInFramesFollowsTheTempoFromTheSameRow) {
-    for (auto [effect, frames] : {std::pair{0x000, 5292}, {0xF20, 6 * 3675}}) {
-        Counted c(one_note().cell(0, 0, 1, 0, 0, static_cast<uint16_t>(effect)));
-        c.render(5292);
-        for (size_t r = 1; r <= 10; ++r) {
-            c.render(frames - 1);
-            EXPECT_EQ(c.rows.size(), r) << std::hex << effect;
-            c.render(1);
-            EXPECT_EQ(c.rows.size(), r + 1) << std::hex << effect;
+// Ticks last 2.5 x 44100 / tempo frames on average, the fraction carried from tick to tick:
+// over 1000 ticks the frames add up to the exact total within one frame, each tick within one
+// frame of the exact length, and tempo 125 gives 882 every time.
+TEST(Sequencer, TickLengthsAddUpToTheExactTempo) {
+    for (int tempo : {125, 127, 32, 33, 255}) {
+        struct Clock {
+            int ticks = 0;
+            int64_t frame = 0;
+            std::vector<int64_t> ends;  // the frame after which each tick ended
+        } clock;
+        TestPlayer p(one_note().cell(0, 0, 1, 0, 0, static_cast<uint16_t>(0xF00 | tempo)).build());
+        player_set_looping(p.get(), 1);
+        // Rendering one frame at a time, a tick ending in this call ends after frame + 1.
+        player_set_tick_callback(
+            p.get(),
+            [](void* d) {
+                auto* clock = static_cast<Clock*>(d);
+                clock->ends.push_back(clock->frame + 1);
+            },
+            &clock);
+        std::vector<int32_t> acc(2);
+        for (; clock.ends.size() < 6 + 1000; ++clock.frame) player_render(p.get(), acc.data(), 1);
+        const double exact = 2.5 * 44100 / tempo;
+        for (size_t t = 7; t < clock.ends.size(); ++t) {
+            const int64_t length = clock.ends[t] - clock.ends[t - 1];
+            if (tempo == 125) {
+                ASSERT_EQ(length, 882) << t;
+            }
+            ASSERT_LE(std::abs(static_cast<double>(length) - exact), 1.0) << tempo << " tick " << t;
         }
-        EXPECT_EQ(c.ticks, 6 * 11);
+        const double total = static_cast<double>(clock.ends.back() - clock.ends[5]);
+        EXPECT_LE(std::abs(total - 1000 * exact), 1.0) << tempo;
     }
 }
 
 TEST(Sequencer, SongEnds) {
     struct Case {
         const char* what;
-        uint16_t effect;  // on pattern 1, row 2 (order 1); 0: a one-pattern song
-        bool looping;
-        size_t rows;
-        int last_row, ended;
+        ModBuilder song;
+        size_t rows;               // rows played without looping before the song ends
+        int order, row;            // the last row played
+        int next_order, next_row;  // with looping, the row played after it
+    };
+    auto two = [] {
+        return std::move(one_note(flat_sample(1000, 100), 2).song_length(2).order(1, 1));
+    };
+    auto three = [] {
+        return std::move(
+            one_note(flat_sample(1000, 100), 3).song_length(3).order(1, 1).order(2, 2));
     };
     const Case cases[] = {
-        {"looping", 0, true, 200, 199 % 64, 0},
-        {"ends at the start of row 63 of the last order", 0, false, 63, 62, 1},
-        {"a jump backwards ends it", 0xB00, false, 64 + 3, 2, 1},
-        {"a jump to the current order plays on", 0xB01, false, 200, (200 - 65) % 3, 0},
+        {"the last row of the last order plays", one_note(), 64, 0, 63, 0, 0},
+        {"B to order 0 from order 0", one_note().cell(0, 5, 1, 0, 0, 0xB00), 6, 0, 5, 0, 0},
+        {"D at the last order", one_note().cell(0, 3, 1, 0, 0, 0xD05), 4, 0, 3, 0, 5},
+        {"a jump back to a played order", two().cell(1, 2, 3, 0, 0, 0xB00), 64 + 3, 1, 2, 0, 0},
+        {"a jump to the current order's played start", two().cell(1, 2, 3, 0, 0, 0xB01), 64 + 3, 1,
+         2, 1, 0},
+        {"F00 ends the song after its row", two().cell(0, 7, 2, 0, 0, 0xF00), 8, 0, 7, 0, 0},
+        {"B past the song's end is order 0", two().cell(1, 9, 2, 0, 0, 0xB09), 64 + 10, 1, 9, 0, 0},
+        // Jumps to rows not played yet are no end; the first row played again is.
+        {"a jump forward over an order", three().cell(0, 1, 2, 0, 0, 0xB02), 2 + 64, 2, 63, 0, 0},
+        {"a jump back to rows skipped by a break",
+         two().cell(0, 1, 2, 0, 0, 0xD32).cell(1, 40, 1, 0, 0, 0xB01).cell(1, 40, 2, 0, 0, 0xD10),
+         2 + 9 + 22, 1, 31, 1, 32},
+        {"a pattern loop's repeats",
+         one_note().cell(0, 1, 2, 0, 0, 0xE60).cell(0, 3, 2, 0, 0, 0xE62), 64 + 6, 0, 63, 0, 0},
     };
     for (const Case& c : cases) {
-        ModBuilder b = one_note();
-        if (c.effect)
-            b = std::move(ModBuilder(2).song_length(2).order(1, 1).cell(1, 2, 3, 0, 0, c.effect));
-        Counted counted(b, c.looping);
-        counted.render(5292 * 200);
-        EXPECT_EQ(counted.rows.size(), c.rows) << c.what;
-        EXPECT_EQ(counted.rows.back(), c.last_row) << c.what;
-        EXPECT_EQ(player_has_ended(counted.p.get()), c.ended) << c.what;
-        EXPECT_EQ(counted.ticks, 6 * (c.rows + c.ended)) << c.what;  // the ending tick too
+        Counted once(c.song);
+        once.render(5292 * 200);
+        ASSERT_EQ(once.rows.size(), c.rows) << c.what;
+        EXPECT_EQ(once.orders.back(), c.order) << c.what;
+        EXPECT_EQ(once.rows.back(), c.row) << c.what;
+        EXPECT_EQ(player_has_ended(once.p.get()), 1) << c.what;
+        EXPECT_EQ(once.ticks, 6 * static_cast<int>(c.rows + 1)) << c.what;  // the ending tick too
+        const auto image = c.song.build();
+        EXPECT_EQ(
+            player_song_frames(44100, image.data(), static_cast<uint32_t>(image.size()), ~0ull),
+            882u * 6 * (c.rows + 1))
+            << c.what;
+
+        Counted looping(c.song, true);
+        looping.render(5292 * static_cast<int32_t>(c.rows + 3));
+        ASSERT_GT(looping.rows.size(), c.rows + 1) << c.what;
+        EXPECT_EQ(looping.orders[c.rows], c.next_order) << c.what;
+        EXPECT_EQ(looping.rows[c.rows], c.next_row) << c.what;
+        EXPECT_EQ(player_has_ended(looping.p.get()), 0) << c.what;
+    }
+}
+
+TEST(Sequencer, SongFramesStopAtTheLimitForASongThatNeverEnds) {
+    // Two pattern loops that restart each other never reach the song's end.
+    const auto image = one_note()
+                           .cell(0, 0, 1, 0, 0, 0xE60)
+                           .cell(0, 2, 2, 0, 0, 0xE60)
+                           .cell(0, 4, 1, 0, 0, 0xE61)
+                           .cell(0, 6, 2, 0, 0, 0xE61)
+                           .build();
+    const uint64_t limit = 44100ull * 600;
+    const uint64_t frames =
+        player_song_frames(44100, image.data(), static_cast<uint32_t>(image.size()), limit);
+    EXPECT_TRUE(frames == limit || frames % 882 == 0) << frames;
+    const std::vector<uint8_t> junk(100, 0);
+    EXPECT_EQ(player_song_frames(44100, junk.data(), 100, limit), 0u);
+}
+
+// A restarted voice starts from silence toward the new note's own samples: the first frames
+// after the restart are no louder than those samples at the new volume, whatever the old
+// sound's last value and volume were.
+TEST(Sequencer, NoteStartsDoNotCarryTheOldSoundsLastValue) {
+    // Sample 1: full scale; sample 2: near silence at first, then loud; sample 3: most negative.
+    const TestSample loud = flat_sample(1024, 127);
+    TestSample late;
+    late.data.assign(1024, 0);
+    for (size_t k = 512; k < 1024; ++k) late.data[k] = 127;
+    late.loop_start = 512;
+    late.loop_length = 512;
+    const TestSample low = flat_sample(1024, -128);
+    struct Case {
+        const char* what;
+        uint8_t first;   // sample of the note on row 0, faded out on row 1
+        uint8_t sample;  // row 2's cell
+        uint16_t period, effect;
+    };
+    const Case cases[] = {
+        {"another sample", 1, 2, 428, 0},
+        {"a bare sample number", 3, 2, 0, 0},
+        {"the same sample again by period", 2, 0, 428, 0},
+        {"a note under a new volume", 3, 2, 428, 0xC40},
+        {"a retriggered note", 2, 2, 428, 0xE93},
+    };
+    for (const Case& c : cases) {
+        ModBuilder b;
+        b.sample(1, loud).sample(2, late).sample(3, low);
+        b.cell(0, 0, 0, c.first, 428, 0)
+            .cell(0, 1, 0, 0, 0, 0xC00)
+            .cell(0, 2, 0, c.sample, c.period, c.effect);
+        Counted counted(b);
+        counted.render(5292 * 3 + 2600);
+        // Row 1 is silent (C00) and the new note's first 512 bytes are 0: so is everything
+        // from the restart on, for the 2720 frames those bytes last at period 428.
+        for (int32_t i = 5292 * 2; i < 5292 * 3 + 2600; ++i)
+            ASSERT_EQ(counted.acc[static_cast<size_t>(i)], 0) << c.what << " frame " << i;
     }
 }
 

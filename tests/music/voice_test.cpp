@@ -106,4 +106,95 @@ TEST(Voice, StepsAboveOneSkipSamplesAndRefillOncePerBlock) {
     EXPECT_EQ(v.next, src.bytes[end] << 23);
 }
 
+// The mixing loop written out plainly, one output sample at a time, for comparison.
+void reference_mix(Voice* v, int32_t* acc, int32_t count) {
+    if (v->fetch == nullptr) return;
+    const int32_t s = v->step;
+    if (s == 0) {
+        v->prev = v->next = 0;
+        return;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t d = ((v->next - v->prev) >> 20) * v->frac >> 11;
+        acc[i] += (v->volume * (d + (v->prev >> 15))) >> 6;
+        v->frac += s;
+        if (v->frac > 0xFFFF) {
+            v->block_pos += v->frac >> 16;
+            v->frac &= 0xFFFF;
+            if (v->block_pos > 255) {
+                v->block_pos &= 255;
+                voice_refill(v);
+            }
+            v->prev = v->next;
+            v->next = v->block[static_cast<size_t>(v->block_pos)];
+        }
+    }
+}
+
+// A source that runs out: after `stop_after` fetches it silences its voice, as a sample
+// without loop does.
+struct Ending {
+    Source source;
+    Voice* voice = nullptr;
+    int stop_after = 1000;
+};
+
+void ending_fetch(void* data, int8_t* buffer) {
+    auto* e = static_cast<Ending*>(data);
+    source_fetch(&e->source, buffer);
+    if (e->source.calls == e->stop_after) voice_set_frequency(e->voice, 0);
+}
+
+// Whatever way the mixer takes (several output samples at a time where it can), it gives
+// what the plain loop gives, bit for bit, with the same fetches and the same final state: for
+// slow and fast steps, any run length, any volume, fresh or restarted voices and sources that
+// stop their voice in the middle of a run.
+TEST(Voice, MixMatchesThePlainLoopBitForBit) {
+    struct Case {
+        int32_t step, volume;
+        int warm_up;     // output samples mixed before the compared runs
+        bool restart;    // voice_start_note before the compared runs
+        int stop_after;  // fetch after which the source silences its voice
+    };
+    const Case cases[] = {
+        {0x3117, 64, 0, false, 1000},  {0x0100, 37, 0, false, 1000}, {0xFFFF, 64, 5, false, 1000},
+        {0x8000, 1, 300, true, 1000},  {0xC5A3, 64, 77, false, 2},   {0x3117, 50, 0, false, 1},
+        {0x10000, 64, 3, false, 1000}, {0x18000, 64, 0, false, 3},   {3 << 16, 20, 9, true, 1000},
+        {0x2345, 0, 1000, true, 4},
+    };
+    const int32_t runs[] = {7, 1, 8, 9, 255, 1023, 1024, 1025, 3001, 4};
+    for (const Case& c : cases) {
+        Ending mine{{ramp(40000, 256)}}, plain{{ramp(40000, 256)}};
+        for (auto& b : mine.source.bytes) b = static_cast<int8_t>(b * 77 + 3);
+        plain.source.bytes = mine.source.bytes;
+        mine.stop_after = plain.stop_after = c.stop_after;
+        Voice a{}, b{};
+        for (auto [v, e] : {std::pair{&a, &mine}, {&b, &plain}}) {
+            voice_init(v, 44100);
+            voice_set_fetch(v, ending_fetch, e);
+            voice_set_volume(v, c.volume);
+            v->step = c.step;
+            e->voice = v;
+        }
+        std::vector<int32_t> got(5000, 11), want(5000, 11);
+        voice_mix(&a, got.data(), c.warm_up);
+        reference_mix(&b, want.data(), c.warm_up);
+        if (c.restart) {
+            voice_start_note(&a);
+            voice_start_note(&b);
+        }
+        for (int32_t n : runs) {
+            if (a.step == 0) a.step = b.step = c.step;  // stopped: start it again
+            voice_mix(&a, got.data(), n);
+            reference_mix(&b, want.data(), n);
+            ASSERT_EQ(got, want) << std::hex << c.step << " run " << std::dec << n;
+            ASSERT_EQ(mine.source.calls, plain.source.calls) << std::hex << c.step;
+            ASSERT_EQ(a.frac, b.frac);
+            ASSERT_EQ(a.prev, b.prev);
+            ASSERT_EQ(a.next, b.next);
+            ASSERT_EQ(a.block_pos, b.block_pos);
+        }
+    }
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -46,10 +47,19 @@ class Audio : public ::testing::Test {
             .write(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<std::streamsize>(bytes.size()));
     }
-    static std::string start_and_capture() {
+    // What start_music prints: the module's lines on standard error, the device's on
+    // standard output.
+    struct Printed {
+        std::string out, err;
+    };
+    static Printed start_and_capture() {
         testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
         start_music();
-        return testing::internal::GetCapturedStdout();
+        Printed printed;
+        printed.err = testing::internal::GetCapturedStderr();
+        printed.out = testing::internal::GetCapturedStdout();
+        return printed;
     }
     static std::vector<uint8_t> song() {
         ModBuilder b;
@@ -60,25 +70,57 @@ class Audio : public ::testing::Test {
 };
 
 TEST_F(Audio, MissingModuleIsNamedAndTheShowGoesOnSilently) {
-    const std::string out = start_and_capture();
-    EXPECT_NE(out.find("res/brumo.mod"), std::string::npos) << out;
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+    const Printed printed = start_and_capture();
+    EXPECT_EQ(printed.err,
+              "res/brumo.mod: cannot open: No such file or directory; playing without music\n");
+    EXPECT_EQ(printed.out, "");
     EXPECT_EQ(music_player, nullptr);
     std::vector<uint8_t> stream(4096, 0xAB);
     audio_callback(nullptr, stream.data(), 4096);
     for (uint8_t b : stream) ASSERT_EQ(b, 0);
 }
 
-TEST_F(Audio, ShortEmptyOrRefusedModulesAreNamed) {
+// Each broken module is named on standard error with the reason, in one line; the show goes on
+// without music, except for sample data cut short, which plays what is there.
+TEST_F(Audio, BrokenModulesAreNamedWithTheReason) {
     std::vector<uint8_t> refused = song();
     std::memcpy(refused.data() + 1080, "FLT4", 4);
-    const std::vector<std::vector<uint8_t>> files = {{}, std::vector<uint8_t>(500, 1), refused};
-    for (const auto& bytes : files) {
-        write_module(bytes);
-        const std::string out = start_and_capture();
-        EXPECT_NE(out.find("res/brumo.mod"), std::string::npos) << out;
-        EXPECT_EQ(music_player, nullptr);
+    std::vector<uint8_t> short_patterns = song();
+    short_patterns.resize(1084 + 1000);
+    std::vector<uint8_t> short_samples = song();
+    short_samples.resize(short_samples.size() - 400);
+    struct Case {
+        std::vector<uint8_t> bytes;  // empty with `directory`: res/brumo.mod is a directory
+        bool directory;
+        const char* reason;
+        bool plays;
+    };
+    const Case cases[] = {
+        {{}, false, "empty; playing without music", false},
+        {{}, true, "is a directory; playing without music", false},
+        {std::vector<uint8_t>(500, 1), false,
+         "too short for a module header (500 of 1084 bytes); playing without music", false},
+        {refused, false,
+         "not a 4-channel module (no M.K., M!K! or 4CHN signature); playing without music", false},
+        {short_patterns, false, "patterns cut short (1000 of 1024 bytes); playing without music",
+         false},
+        {short_samples, false, "sample data cut short (600 of 1000 bytes); playing what is there",
+         true},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all("res/brumo.mod");
+        if (c.directory) {
+            fs::create_directory("res/brumo.mod");
+        } else {
+            write_module(c.bytes);
+        }
+        const Printed printed = start_and_capture();
+        EXPECT_EQ(printed.err, std::string("res/brumo.mod: ") + c.reason + "\n");
+        EXPECT_EQ(printed.out, "");
+        EXPECT_EQ(music_player != nullptr, c.plays) << c.reason;
         SDL_CloseAudio();
+        player_free(music_player);
+        music_player = nullptr;
         std::free(music_data);
         music_data = nullptr;
     }
@@ -88,7 +130,9 @@ TEST_F(Audio, StartMusicMakesALoopingCountingPlayerAndOpensThePausedDevice) {
     const auto bytes = song();
     write_module(bytes);
     const uint32_t ticks = tick_count.load();
-    EXPECT_EQ(start_and_capture(), "");
+    const Printed printed = start_and_capture();
+    EXPECT_EQ(printed.out, "");
+    EXPECT_EQ(printed.err, "");
     ASSERT_NE(music_player, nullptr);
     EXPECT_EQ(music_size, bytes.size());
     EXPECT_EQ(music_player->looping, 1);
@@ -135,7 +179,7 @@ TEST_F(Audio, LongDeviceBuffersRenderAsOneStream) {
 TEST_F(Audio, NoDeviceIsReportedInOneLine) {
     setenv("SDL_AUDIODRIVER", "nosuch", 1);
     write_module(song());
-    const std::string out = start_and_capture();
+    const std::string out = start_and_capture().out;
     EXPECT_NE(out.find("No audio device"), std::string::npos) << out;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
     EXPECT_NE(music_player, nullptr);

@@ -3,7 +3,8 @@
 # closed by a WM_DELETE_WINDOW message, and a display that cannot be opened.
 # usage: window_test.sh DEMO XCLOSE CASE [REPEATS]
 # Runs from the repository root (the program opens res/ relative to it). Every wait is
-# bounded and every process started here is cleaned up on exit.
+# bounded, every external program runs under a time limit, and every process started here is
+# cleaned up on exit.
 set -u
 demo=$1 xclose=$2 case=$3 repeats=${4:-1}
 
@@ -19,18 +20,7 @@ trap cleanup EXIT
 
 fail() { echo "FAIL: $*"; [ -f "$work/err" ] && tail -c 600 "$work/err" | tr '\r' '\n' | tail -5; exit 1; }
 
-# A private X server. -noreset: a server that resets when its last client leaves refuses
-# connections now and then.
-start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
-        >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-    [ -s "$work/display" ] || fail "Xvfb did not start"
-    export DISPLAY=":$(cat "$work/display")"
-    for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && return; sleep 0.1; done
-    fail "Xvfb does not accept connections"
-}
+. "$(dirname "$0")/x11_session.sh"
 
 start_demo() {
     # A fresh file: the previous run's frame-rate lines must not count for this one.
@@ -47,13 +37,6 @@ wait_for_frames() {
         sleep 0.1
     done
     fail "no frame presented within 30 s"
-}
-
-window_of_demo() {
-    local wid
-    wid=$(timeout 20 xdotool search --sync --pid "$demo_pid" 2>/dev/null | head -1)
-    [ -n "$wid" ] || fail "no window appeared"
-    echo "$wid"
 }
 
 # Waits (bounded) for the program to end and checks its status.
@@ -80,17 +63,17 @@ signals-dummy|signals-x11)
     done ;;
 escape-x11)
     start_xvfb; export SDL_VIDEODRIVER=x11
-    start_demo; wait_for_frames; wid=$(window_of_demo)
-    xdotool keydown --window "$wid" Escape
+    start_demo; wait_for_frames; window_of_pid "$demo_pid"
+    timeout 10 xdotool keydown --window "$window_id" Escape || fail "xdotool keydown failed"
     sleep 0.5
     kill -0 "$demo_pid" 2>/dev/null || fail "Escape pressed (not yet released) ended the program"
-    xdotool keyup --window "$wid" Escape
+    timeout 10 xdotool keyup --window "$window_id" Escape || fail "xdotool keyup failed"
     expect_exit 0 "Escape released" ;;
 close-x11)
     [ -x "$xclose" ] || { echo "xclose helper not built (no X11 development files)"; exit 77; }
     start_xvfb; export SDL_VIDEODRIVER=x11
-    start_demo; wait_for_frames; wid=$(window_of_demo)
-    "$xclose" "$wid" || fail "xclose failed"
+    start_demo; wait_for_frames; window_of_pid "$demo_pid"
+    timeout 10 "$xclose" "$window_id" || fail "xclose failed"
     expect_exit 0 "window closed" ;;
 no-display)
     unset DISPLAY; export SDL_VIDEODRIVER=x11

@@ -1,16 +1,24 @@
 // Draws every printable glyph of the system font, and a few words, through draw_text into a
 // frame, expands it through the palette as the display does and writes it as a PNG.
 //
-// Usage: font_preview out.png
+// Usage: font_preview OUT.png
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "cli.h"
 #include "platform/framebuffer.h"
 #include "png_io.h"
 #include "text/text.h"
 
 namespace {
+
+constexpr const char* kProgram = "font_preview";
+constexpr const char* kUsage =
+    "usage: font_preview OUT.png\n"
+    "Draws every printable glyph of the built-in font, and a few words, as the show draws\n"
+    "text, and writes the picture as an 800-pixel-wide PNG.\n"
+    "  -h, --help   show this help\n";
 
 constexpr int32_t WIDTH = FRAME_WIDTH;
 constexpr int32_t HEIGHT = 13 * 32;
@@ -25,10 +33,14 @@ void draw_line(const Font* font, const char* text, int32_t y) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: font_preview out.png\n");
-        return 2;
+    CommandLine args = cli_start(kProgram, kUsage, argc, argv);
+    const char* out_path = nullptr;
+    while (cli_more(args)) {
+        const char* arg = cli_next(&args);
+        if (arg[0] == '-' || out_path != nullptr) cli_unexpected(args, arg);
+        out_path = arg;
     }
+    if (out_path == nullptr) cli_usage_error(args, "needs the name of the PNG file to write");
     // A frame taller than the display's, so the whole set fits at once.
     std::vector<uint8_t> frame(static_cast<size_t>(WIDTH) * HEIGHT);
     framebuffer = {frame.data(), WIDTH, HEIGHT};
@@ -51,9 +63,8 @@ int main(int argc, char** argv) {
     }
     free_font(font);
     std::string error;
-    if (!write_frame_png(argv[1], frame.data(), WIDTH, HEIGHT, &error)) {
-        std::fprintf(stderr, "font_preview: %s\n", error.c_str());
-        return 1;
+    if (!write_frame_png(out_path, frame.data(), WIDTH, HEIGHT, &error)) {
+        cli_fail(kProgram, "%s", error.c_str());
     }
     return 0;
 }

@@ -2,20 +2,31 @@
 // font through FreeType: each printable ASCII character is rendered anti-aliased, thresholded
 // to one bit per pixel and placed in a 32 x 32 cell on a common baseline.
 //
-// Usage: fontgen [font.ttf] > src/text/font_glyphs.cpp
-//        fontgen --measure [font.ttf]   prints each glyph's ink box instead
+// Usage: fontgen [-o src/text/font_glyphs.cpp] [FONT.ttf]
+//        fontgen --measure [FONT.ttf]   prints each glyph's ink box instead
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "cli.h"
+
 namespace {
 
+constexpr const char* kProgram = "fontgen";
+constexpr const char* kUsage =
+    "usage: fontgen [--measure] [-o FILE] [FONT]\n"
+    "Renders the printable ASCII glyphs of an outline font (default: DejaVu Sans Bold) into\n"
+    "the bitmap font's glyph table, as C++ source on standard output or in FILE.\n"
+    "  -o FILE      write to FILE (replaced only once the whole table is made)\n"
+    "  --measure    print each glyph's ink box and pixels instead of the table\n"
+    "  -h, --help   show this help\n";
 constexpr const char* DEFAULT_FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 constexpr int CELL = 32;
 constexpr int FIRST_CODE = 33;
@@ -96,8 +107,9 @@ bool render_fitting(FT_Face face, int code, Cell& cell) {
     return false;
 }
 
-void print_table(const std::array<Cell, 128>& cells, const char* font_path) {
-    std::printf(
+void print_table(std::FILE* out, const std::array<Cell, 128>& cells, const char* font_path) {
+    std::fprintf(
+        out,
         "// The bitmap font's glyph table: 128 glyphs of 32 x 32 pixels, 128 bytes each, 4 bytes\n"
         "// per row, bit 0 of each byte the leftmost pixel. Codes 33..126 are bold glyphs;\n"
         "// 0..32 and 127 are blank. Each row's comment shows its pixels, leftmost first.\n"
@@ -112,18 +124,18 @@ void print_table(const std::array<Cell, 128>& cells, const char* font_path) {
         font_path);
     for (int code = 0; code < 128; ++code) {
         if (code < FIRST_CODE || code > LAST_CODE) {
-            std::printf("    // %d: blank\n", code);
+            std::fprintf(out, "    // %d: blank\n", code);
             for (int line = 0; line < 8; ++line) {
-                std::printf("   ");
-                for (int i = 0; i < 16; ++i) std::printf(" 0x00,");
-                std::printf("\n");
+                std::fprintf(out, "   ");
+                for (int i = 0; i < 16; ++i) std::fprintf(out, " 0x00,");
+                std::fprintf(out, "\n");
             }
             continue;
         }
-        std::printf("    // %d: '%c'\n", code, code);
+        std::fprintf(out, "    // %d: '%c'\n", code, code);
         for (int y = 0; y < CELL; ++y) {
             std::string pixels;
-            std::printf("   ");
+            std::fprintf(out, "   ");
             for (int byte = 0; byte < CELL / 8; ++byte) {
                 unsigned value = 0;
                 for (int bit = 0; bit < 8; ++bit) {
@@ -131,23 +143,23 @@ void print_table(const std::array<Cell, 128>& cells, const char* font_path) {
                     if (ink) value |= 1u << bit;
                     pixels += ink ? '#' : '.';
                 }
-                std::printf(" 0x%02X,", value);
+                std::fprintf(out, " 0x%02X,", value);
             }
-            std::printf("  // %s\n", pixels.c_str());
+            std::fprintf(out, "  // %s\n", pixels.c_str());
         }
     }
-    std::printf("};\n// clang-format on\n");
+    std::fprintf(out, "};\n// clang-format on\n");
 }
 
-void print_measures(const std::array<Cell, 128>& cells) {
+void print_measures(std::FILE* out, const std::array<Cell, 128>& cells) {
     for (int code = FIRST_CODE; code <= LAST_CODE; ++code) {
         Box box = ink_box(cells[code]);
-        std::printf("'%c' rows %2d..%2d columns %2d..%2d\n", code, box.top, box.bottom, box.left,
-                    box.right);
+        std::fprintf(out, "'%c' rows %2d..%2d columns %2d..%2d\n", code, box.top, box.bottom,
+                     box.left, box.right);
         for (int y = box.top; y <= box.bottom; ++y) {
             std::string line;
             for (int x = 0; x < CELL; ++x) line += cells[code][y][x] ? '#' : '.';
-            std::printf("  %2d %s\n", y, line.c_str());
+            std::fprintf(out, "  %2d %s\n", y, line.c_str());
         }
     }
 }
@@ -155,28 +167,65 @@ void print_measures(const std::array<Cell, 128>& cells) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool measure = argc > 1 && std::strcmp(argv[1], "--measure") == 0;
-    int first_arg = measure ? 2 : 1;
-    const char* font_path = argc > first_arg ? argv[first_arg] : DEFAULT_FONT;
+    CommandLine line = cli_start(kProgram, kUsage, argc, argv);
+    bool measure = false;
+    const char* out_path = nullptr;
+    const char* font_path = nullptr;
+    while (cli_more(line)) {
+        const char* arg = cli_next(&line);
+        if (std::strcmp(arg, "--measure") == 0) {
+            measure = true;
+        } else if (std::strcmp(arg, "-o") == 0) {
+            out_path = cli_value(&line, arg);
+        } else if (arg[0] != '-' && font_path == nullptr) {
+            font_path = arg;
+        } else {
+            cli_unexpected(line, arg);
+        }
+    }
+    if (font_path == nullptr) font_path = DEFAULT_FONT;
+
+    std::FILE* probe = std::fopen(font_path, "rb");
+    if (probe == nullptr) cli_fail(kProgram, "cannot open %s: %s", font_path, std::strerror(errno));
+    std::fclose(probe);
     FT_Library library;
     FT_Face face;
-    if (FT_Init_FreeType(&library) != 0 || FT_New_Face(library, font_path, 0, &face) != 0) {
-        std::fprintf(stderr, "fontgen: cannot open %s\n", font_path);
-        return 1;
+    if (FT_Init_FreeType(&library) != 0) cli_fail(kProgram, "cannot start FreeType");
+    if (FT_New_Face(library, font_path, 0, &face) != 0) {
+        cli_fail(kProgram, "%s is not a font FreeType can read", font_path);
     }
     std::array<Cell, 128> cells{};
     for (int code = FIRST_CODE; code <= LAST_CODE; ++code) {
         if (!render_fitting(face, code, cells[code])) {
-            std::fprintf(stderr, "fontgen: '%c' does not fit the cell\n", code);
-            return 1;
+            cli_fail(kProgram, "'%c' of %s does not fit the cell", code, font_path);
         }
-    }
-    if (measure) {
-        print_measures(cells);
-    } else {
-        print_table(cells, font_path);
     }
     FT_Done_Face(face);
     FT_Done_FreeType(library);
+
+    // The output is written only now that every glyph is made, through a temporary file, so a
+    // bad font never truncates the table it was meant to replace.
+    const std::string part = out_path != nullptr ? std::string(out_path) + ".part" : "";
+    std::FILE* out = out_path != nullptr ? std::fopen(part.c_str(), "w") : stdout;
+    if (out == nullptr) cli_fail(kProgram, "cannot write %s: %s", out_path, std::strerror(errno));
+    if (measure) {
+        print_measures(out, cells);
+    } else {
+        print_table(out, cells, font_path);
+    }
+    const bool written = std::ferror(out) == 0;
+    const int write_errno = errno;
+    if (out_path == nullptr) {
+        if (std::fflush(out) != 0 || !written) {
+            cli_fail(kProgram, "cannot write the table: %s", std::strerror(errno));
+        }
+        return 0;
+    }
+    const bool closed = std::fclose(out) == 0;
+    if (!written || !closed || std::rename(part.c_str(), out_path) != 0) {
+        const int error = written && closed ? errno : write_errno;
+        std::remove(part.c_str());
+        cli_fail(kProgram, "cannot write %s: %s", out_path, std::strerror(error));
+    }
     return 0;
 }

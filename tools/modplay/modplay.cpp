@@ -1,123 +1,147 @@
 // modplay: plays a 4-channel tracker module through the audio device, or renders it to a WAV
 // file (44100 Hz, 16-bit stereo), with the library the demo plays its music with.
 #include <SDL.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "cli.h"
 #include "music/player.h"
-#include "platform/audio.h"
 
 namespace {
 
+constexpr const char* PROGRAM = "modplay";
 constexpr uint32_t RATE = 44100;
-constexpr uint32_t DEFAULT_LIMIT_SECONDS = 3600;  // a song may jump to itself for ever
-constexpr uint32_t MAX_SECONDS = 24 * 3600;
+// A WAV file holds at most 4 GiB of data: about 6.7 hours of 16-bit stereo at 44100 Hz.
+constexpr double MAX_SECONDS = 6 * 3600;
+// A song that has not ended by then (pattern loops that restart each other) stops there.
+constexpr uint64_t SONG_LIMIT_FRAMES = uint64_t{RATE} * 3600;
+// Larger than any module can be (1084 bytes of header, 128 patterns, 31 samples of 128 KiB).
+constexpr size_t MAX_MODULE_BYTES = 16 << 20;
+
+constexpr const char* USAGE =
+    "usage: modplay FILE.mod [-o OUT.wav] [--seconds N] [--loop]\n"
+    "Plays a 4-channel, 31-sample tracker module (signature M.K., M!K! or 4CHN) through the\n"
+    "audio device, or renders it to a WAV file. FILE - reads the module from standard input.\n"
+    "  -o OUT.wav     render to a WAV file (44100 Hz, 16-bit stereo) instead of playing\n"
+    "  --seconds N    stop after N seconds (decimals allowed, at most 21600)\n"
+    "  --loop         start the song again at its end (needs --seconds with -o)\n"
+    "  -h, --help     show this text\n"
+    "Without --seconds it stops when the song ends: after its last row, at the first jump back\n"
+    "to a row already played, or at F00.\n"
+    "Exit status: 0 done, 1 file unreadable, refused or not written, 2 bad arguments.\n";
 
 struct Options {
     const char* input = nullptr;
     const char* output = nullptr;
-    uint32_t seconds = 0;  // 0: until the song ends
+    uint64_t frames = 0;  // 0: until the song ends
     bool loop = false;
 };
 
-void usage(FILE* to) {
-    std::fprintf(to,
-                 "usage: modplay FILE.mod [-o OUT.wav] [--seconds N] [--loop]\n"
-                 "Plays a 4-channel, 31-sample tracker module (signature M.K., M!K! or 4CHN).\n"
-                 "  -o OUT.wav     render to a WAV file (44100 Hz, 16-bit stereo) instead of\n"
-                 "                 playing through the audio device\n"
-                 "  --seconds N    stop after N seconds (at most %u)\n"
-                 "  --loop         start the song again at its end (needs --seconds with -o)\n"
-                 "  --help         show this text\n"
-                 "Without --seconds it stops when the song ends, or after %u seconds.\n"
-                 "Exit status: 0 done, 1 file unreadable or refused, 2 bad arguments.\n",
-                 MAX_SECONDS, DEFAULT_LIMIT_SECONDS);
-}
-
-bool parse_seconds(const char* text, uint32_t* seconds) {
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long value = std::strtoul(text, &end, 10);
-    if (errno != 0 || end == text || *end != '\0' || text[0] == '-' || value == 0 ||
-        value > MAX_SECONDS) {
-        return false;
-    }
-    *seconds = static_cast<uint32_t>(value);
-    return true;
-}
-
-// 0 to go on, 1 for --help (exit 0), -1 for bad arguments.
-int parse(int argc, char** argv, Options* opt) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") return 1;
-        if (arg == "--loop") {
-            opt->loop = true;
-        } else if (arg == "-o" || arg == "--seconds") {
-            if (i + 1 >= argc) return -1;
-            const char* value = argv[++i];
-            if (arg == "-o") {
-                opt->output = value;
-            } else if (!parse_seconds(value, &opt->seconds)) {
-                return -1;
+Options parse(int argc, char** argv) {
+    Options opt;
+    CommandLine line = cli_start(PROGRAM, USAGE, argc, argv);
+    while (cli_more(line)) {
+        const char* arg = cli_next(&line);
+        if (std::strcmp(arg, "--loop") == 0) {
+            opt.loop = true;
+        } else if (std::strcmp(arg, "-o") == 0) {
+            opt.output = cli_value(&line, arg);
+        } else if (std::strcmp(arg, "--seconds") == 0) {
+            const char* text = line.argv[line.next];  // for the message below
+            const double seconds = cli_seconds(&line, arg, MAX_SECONDS);
+            opt.frames = static_cast<uint64_t>(std::llround(seconds * RATE));
+            if (opt.frames == 0) {
+                cli_usage_error(line, "%s: needs at least one frame (1/44100 s), got %s", arg,
+                                text);
             }
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return -1;
-        } else if (opt->input == nullptr) {
-            opt->input = argv[i];
+        } else if ((arg[0] != '-' || std::strcmp(arg, "-") == 0) && opt.input == nullptr) {
+            opt.input = arg;
         } else {
-            return -1;
+            cli_unexpected(line, arg);
         }
     }
-    if (opt->input == nullptr || (opt->output && opt->loop && opt->seconds == 0)) return -1;
-    return 0;
+    if (opt.input == nullptr) cli_usage_error(line, "no module given");
+    if (opt.output != nullptr && opt.loop && opt.frames == 0) {
+        cli_usage_error(line, "--loop: needs --seconds with -o (a looping song never ends)");
+    }
+    return opt;
 }
 
-// Where the song is, written by the player's row callback on the rendering thread and read by
-// the progress line.
-struct Progress {
-    std::atomic<uint32_t> order{0};
-    std::atomic<uint32_t> row{0};
-    std::atomic<uint32_t> frames{0};
-    std::atomic<bool> ended{false};
-    ModPlayer* player = nullptr;
-    uint32_t limit = 0;  // frames
-};
-
-void on_row(void* data) {
-    auto* p = static_cast<Progress*>(data);
-    p->order.store(p->player->order_pos, std::memory_order_relaxed);
-    p->row.store(p->player->row, std::memory_order_relaxed);
+// The module's bytes, from the file or standard input; refusals end the program with status 1.
+std::vector<uint8_t> read_input(const char* path, const char* name) {
+    const bool from_stdin = std::strcmp(path, "-") == 0;
+    FILE* in = from_stdin ? stdin : std::fopen(path, "rb");
+    if (in == nullptr) cli_fail(PROGRAM, "%s: cannot open: %s", name, std::strerror(errno));
+    struct stat st {};
+    if (fstat(fileno(in), &st) == 0 && S_ISDIR(st.st_mode)) {
+        cli_fail(PROGRAM, "%s: is a directory", name);
+    }
+    std::vector<uint8_t> image;
+    std::array<uint8_t, 65536> chunk;
+    size_t got = 0;
+    while ((got = std::fread(chunk.data(), 1, chunk.size(), in)) > 0) {
+        image.insert(image.end(), chunk.begin(), chunk.begin() + static_cast<long>(got));
+        if (image.size() > MAX_MODULE_BYTES) {
+            cli_fail(PROGRAM, "%s: too large for a module (over 16 MiB)", name);
+        }
+    }
+    if (std::ferror(in)) cli_fail(PROGRAM, "%s: read error: %s", name, std::strerror(errno));
+    if (!from_stdin) std::fclose(in);
+    if (image.empty()) cli_fail(PROGRAM, "%s: empty", name);
+    return image;
 }
 
-void print_progress(const Progress& p, const ModPlayer* player) {
-    const uint32_t tenths = static_cast<uint32_t>(uint64_t{p.frames.load()} * 10 / RATE);
-    std::printf("\rorder %3u/%u  row %2u  time %2u:%02u.%u", p.order.load(), player->song_length,
-                p.row.load(), tenths / 600, tenths / 10 % 60, tenths % 10);
-    std::fflush(stdout);
+// Minutes, seconds and tenths.
+std::string clock_text(uint64_t frames) {
+    const uint64_t tenths = frames * 10 / RATE;
+    char text[32];
+    std::snprintf(text, sizeof text, "%llu:%02llu.%llu",
+                  static_cast<unsigned long long>(tenths / 600),
+                  static_cast<unsigned long long>(tenths / 10 % 60),
+                  static_cast<unsigned long long>(tenths % 10));
+    return text;
 }
 
-void print_module(const char* file, const ModPlayer* player) {
-    std::printf("%s\nTitle: \"%s\"\n", file, player->title);
+// Names are bytes from the file: anything but printable ASCII shows as '?', so that no control
+// character reaches the terminal.
+std::string printable(const char* text, size_t length) {
+    std::string shown;
+    for (size_t k = 0; k < length && text[k] != '\0'; ++k) {
+        const auto c = static_cast<unsigned char>(text[k]);
+        shown += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '?';
+    }
+    return shown;
+}
+
+void print_module(const char* name, const ModPlayer* player, uint64_t song_frames, bool ends) {
+    std::printf("%s\nTitle: \"%s\"\n", name, printable(player->title, 20).c_str());
     for (int i = 0; i < MOD_SAMPLES; ++i) {
         const SampleInfo& s = player->samples[i];
-        if (s.length == 0 && std::strspn(s.name, " ") == 22) continue;
-        std::printf("  %2d  %s  %6u bytes%s\n", i + 1, s.name, s.length,
+        const std::string sample_name = printable(s.name, 22);
+        if (s.length == 0 && sample_name.find_first_not_of(' ') == std::string::npos) continue;
+        std::printf("  %2d  %-22s  %6u bytes%s\n", i + 1, sample_name.c_str(), s.length,
                     s.loop_length > 2 ? "  loop" : "");
     }
-    std::printf("Song length: %u orders, %u patterns\n", player->song_length,
-                player->pattern_count);
+    std::printf("Song: %u orders, %u patterns, %s%s\n", player->song_length, player->pattern_count,
+                clock_text(song_frames).c_str(), ends ? "" : " without reaching its end");
+}
+
+// Time played against the song's length, rewritten in place.
+void print_progress(uint64_t frames, uint64_t song_frames, bool loop) {
+    std::printf("\r%s / %s%s ", clock_text(frames).c_str(), clock_text(song_frames).c_str(),
+                loop ? " (looping)" : "");
+    std::fflush(stdout);
 }
 
 void put32(uint8_t* p, uint32_t v) {
@@ -142,67 +166,81 @@ std::array<uint8_t, 44> wav_header(uint32_t data_bytes) {
     return h;
 }
 
-int render_wav(ModPlayer* player, Progress& progress, const char* path) {
+// Writes exactly `frames` frames (the song ends at or after them).
+int render_wav(ModPlayer* player, const char* path, uint64_t frames, uint64_t song_frames,
+               bool loop) {
     FILE* out = std::fopen(path, "wb");
-    if (out == nullptr) {
-        std::printf("modplay: cannot write %s: %s\n", path, std::strerror(errno));
-        return 1;
-    }
-    auto header = wav_header(0);
-    std::fwrite(header.data(), 1, header.size(), out);
+    if (out == nullptr) cli_fail(PROGRAM, "%s: cannot create: %s", path, std::strerror(errno));
+    const bool progress = isatty(fileno(stdout));
+    bool ok = std::fwrite(wav_header(static_cast<uint32_t>(frames * 4)).data(), 44, 1, out) == 1;
     std::vector<int16_t> buffer(2 * RENDER_CHUNK);
-    uint8_t bytes[4 * RENDER_CHUNK];
-    uint32_t frames = 0;
-    while (frames < progress.limit && !player_has_ended(player)) {
-        const uint32_t n = std::min<uint32_t>(RENDER_CHUNK, progress.limit - frames);
+    std::vector<uint8_t> bytes(4 * RENDER_CHUNK);
+    for (uint64_t done = 0; ok && done < frames;) {
+        const auto n = static_cast<uint32_t>(std::min<uint64_t>(RENDER_CHUNK, frames - done));
         player_render_s16(player, buffer.data(), static_cast<int32_t>(n));
         for (uint32_t i = 0; i < 2 * n; ++i) {  // WAV data is little-endian whatever the host
             bytes[2 * i] = static_cast<uint8_t>(buffer[i]);
             bytes[2 * i + 1] = static_cast<uint8_t>(static_cast<uint16_t>(buffer[i]) >> 8);
         }
-        std::fwrite(bytes, 4, n, out);
-        if ((frames + n) / RATE != frames / RATE) print_progress(progress, player);
-        frames += n;
-        progress.frames.store(frames);
+        ok = std::fwrite(bytes.data(), 4, n, out) == n;
+        if (progress && (done + n) / RATE != done / RATE)
+            print_progress(done + n, song_frames, loop);
+        done += n;
     }
-    print_progress(progress, player);
-    std::printf("\n");
-    header = wav_header(frames * 4);
-    std::fseek(out, 0, SEEK_SET);
-    std::fwrite(header.data(), 1, header.size(), out);
-    const bool failed = std::ferror(out) != 0;
-    if (std::fclose(out) != 0 || failed) {
-        std::printf("modplay: writing %s failed\n", path);
-        return 1;
+    const int error = errno;
+    if (std::fclose(out) != 0 || !ok) {
+        std::remove(path);
+        cli_fail(PROGRAM, "%s: writing failed: %s", path, std::strerror(error));
     }
-    std::printf("Wrote %s: %u frames\n", path, frames);
+    if (progress) std::printf("\n");
+    std::printf("Wrote %s: %s, %llu frames\n", path, clock_text(frames).c_str(),
+                static_cast<unsigned long long>(frames));
     return 0;
 }
 
-Progress* device_progress = nullptr;
+// Shared with the device's callback thread.
+struct Device {
+    ModPlayer* player = nullptr;
+    uint64_t limit = 0;
+    std::atomic<uint64_t> frames{0};
+    std::atomic<bool> done{false};
+};
+Device device;
 
 void device_callback(void*, uint8_t* stream, int len) {
-    Progress& p = *device_progress;
-    const int frames = len / 4;
-    player_render_s16(p.player, reinterpret_cast<int16_t*>(stream), frames);
-    p.frames.fetch_add(static_cast<uint32_t>(frames), std::memory_order_relaxed);
-    if (player_has_ended(p.player)) p.ended.store(true);
+    auto* out = reinterpret_cast<int16_t*>(stream);
+    const uint64_t played = device.frames.load(std::memory_order_relaxed);
+    const auto wanted = static_cast<uint64_t>(len / 4);
+    const uint64_t n = std::min(wanted, device.limit - std::min(device.limit, played));
+    player_render_s16(device.player, out, static_cast<int32_t>(n));
+    std::memset(out + 2 * n, 0, static_cast<size_t>(len) - 4 * n);
+    device.frames.store(played + n, std::memory_order_relaxed);
+    if (n < wanted || player_has_ended(device.player)) device.done.store(true);
 }
 
-int play_device(ModPlayer* player, Progress& progress) {
-    if (SDL_Init(SDL_INIT_AUDIO) < 0) {
-        std::printf("modplay: no audio: %s\n", SDL_GetError());
-        return 1;
+int play_device(ModPlayer* player, uint64_t frames, uint64_t song_frames, bool loop) {
+    if (SDL_Init(SDL_INIT_AUDIO) < 0) cli_fail(PROGRAM, "no audio: %s", SDL_GetError());
+    device.player = player;
+    device.limit = frames;
+    SDL_AudioSpec want{};
+    want.freq = static_cast<int>(RATE);
+    want.format = AUDIO_S16SYS;
+    want.channels = 2;
+    want.samples = 1024;
+    want.callback = device_callback;
+    if (SDL_OpenAudio(&want, nullptr) < 0) {
+        const std::string why = SDL_GetError();
+        SDL_Quit();
+        cli_fail(PROGRAM, "no audio device could be opened: %s", why.c_str());
     }
-    std::atexit(SDL_Quit);
-    device_progress = &progress;
-    if (open_audio(device_callback) != 0) return 1;
     SDL_PauseAudio(0);
-    while (!progress.ended.load() && progress.frames.load() < progress.limit) {
+    while (!device.done.load()) {
         SDL_Delay(100);
-        print_progress(progress, player);
+        print_progress(device.frames.load(), song_frames, loop);
     }
     SDL_CloseAudio();
+    SDL_Quit();
+    print_progress(device.frames.load(), song_frames, loop);
     std::printf("\n");
     return 0;
 }
@@ -210,38 +248,44 @@ int play_device(ModPlayer* player, Progress& progress) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options opt;
-    const int parsed = parse(argc, argv, &opt);
-    if (parsed == 1) {
-        usage(stdout);
-        return 0;
+    const Options opt = parse(argc, argv);
+    const bool from_stdin = std::strcmp(opt.input, "-") == 0;
+    const char* name = from_stdin ? "standard input" : opt.input;
+    const std::vector<uint8_t> image = read_input(opt.input, name);
+    const auto size = static_cast<uint32_t>(image.size());
+    char reason[96];
+    if (player_refusal(image.data(), size, reason, sizeof reason)) {
+        cli_fail(PROGRAM, "%s: %s", name, reason);
     }
-    if (parsed < 0) {
-        usage(stderr);
-        return 2;
-    }
-    std::ifstream in(opt.input, std::ios::binary);
-    if (!in) {
-        std::printf("modplay: cannot open %s: %s\n", opt.input, std::strerror(errno));
-        return 1;
-    }
-    const std::vector<uint8_t> image{std::istreambuf_iterator<char>(in), {}};
-    std::unique_ptr<ModPlayer, void (*)(ModPlayer*)> player(
-        player_create(RATE, image.data(), static_cast<uint32_t>(image.size())), player_free);
-    if (!player) {
-        std::printf(
-            "modplay: %s is not a playable module (no M.K., M!K! or 4CHN signature, or cut "
-            "short)\n",
-            opt.input);
-        return 1;
-    }
-    print_module(opt.input, player.get());
+    std::unique_ptr<ModPlayer, void (*)(ModPlayer*)> player(player_create(RATE, image.data(), size),
+                                                            player_free);
+    if (!player) cli_fail(PROGRAM, "%s: out of memory", name);
 
-    Progress progress;
-    progress.player = player.get();
-    progress.limit = (opt.seconds ? opt.seconds : DEFAULT_LIMIT_SECONDS) * RATE;
+    uint32_t present = 0;
+    uint32_t wanted = 0;
+    if (player_sample_data_short(player.get(), &present, &wanted)) {
+        std::fprintf(stderr, "%s: sample data cut short (%u of %u bytes); playing what is there\n",
+                     name, present, wanted);
+    }
+    const uint64_t song_frames = player_song_frames(RATE, image.data(), size, SONG_LIMIT_FRAMES);
+    const bool ends = song_frames < SONG_LIMIT_FRAMES;
+    // A song that never ends (pattern loops that keep restarting each other) would fill a WAV
+    // for an hour: ask for a length instead. Played on the device it stops after the hour.
+    if (!ends && opt.frames == 0 && !opt.loop) {
+        if (opt.output != nullptr) {
+            cli_fail(PROGRAM, "%s: the song does not end within %s; give --seconds", name,
+                     clock_text(SONG_LIMIT_FRAMES).c_str());
+        }
+        std::fprintf(stderr, "%s: %s: the song does not end within %s; stopping there\n", PROGRAM,
+                     name, clock_text(SONG_LIMIT_FRAMES).c_str());
+    }
+    print_module(name, player.get(), song_frames, ends);
+
     player_set_looping(player.get(), opt.loop ? 1 : 0);
-    player_set_row_callback(player.get(), on_row, &progress);
-    return opt.output ? render_wav(player.get(), progress, opt.output)
-                      : play_device(player.get(), progress);
+    // Without looping the song ends at its measured length; --seconds may stop it earlier.
+    uint64_t frames = opt.frames;
+    if (!opt.loop) frames = frames == 0 ? song_frames : std::min(frames, song_frames);
+    if (opt.loop && frames == 0) frames = UINT64_MAX;  // playing until interrupted
+    return opt.output ? render_wav(player.get(), opt.output, frames, song_frames, opt.loop)
+                      : play_device(player.get(), frames, song_frames, opt.loop);
 }
