@@ -185,7 +185,9 @@ TEST(LoadReference, EveryFileReadsAsItDidBefore) {
             EXPECT_FALSE(in_res) << name << " is missing";
             continue;
         }
-        EXPECT_EQ(found->second, summary) << name << " " << kind;
+        EXPECT_EQ(found->second, summary)
+            << name << " " << kind << " reads differently (if res/ or a reader was changed on "
+            << "purpose, record again as the top of reference_test.cpp says)";
         ++compared;
     }
     EXPECT_GT(res_files, 0);
