@@ -2,7 +2,6 @@
 // few particles up from below the frame centre every frame. Escape or closing the window
 // ends it, or --frames N after N frames. Run it from the directory that holds res/ (the
 // field reads the tunnel texture).
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +10,7 @@
 #include "cli.h"
 #include "demo/loops.h"
 #include "effects/particles.h"
+#include "loaders/input.h"
 #include "loaders/pcx.h"
 #include "math/fixed.h"
 #include "platform/display.h"
@@ -45,17 +45,12 @@ void fountain() {
                        jitter(0x1000));
 }
 
-// The texture is read before the window opens, so a missing file is reported without one.
+// The texture is read before the window opens, so a missing or broken file is reported
+// without one.
 void load_texture() {
-    std::FILE* probe = std::fopen(kTexturePath, "rb");
-    if (probe == nullptr) {
-        cli_fail(kProgram, "cannot open %s: %s (run it from the directory that holds res/)",
-                 kTexturePath, std::strerror(errno));
-    }
-    std::fclose(probe);
     tunnel_texture = pcx_load_texture(kTexturePath);
     if (tunnel_texture == nullptr)
-        cli_fail(kProgram, "%s is not a PCX image it can read", kTexturePath);
+        cli_fail(kProgram, "%s (run it from the directory that holds res/)", load_failure());
 }
 
 }  // namespace

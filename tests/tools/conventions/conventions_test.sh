@@ -78,7 +78,7 @@ particles)
     row 2 - '--frames: needs a value' --frames
     row 2 - '--frames: needs a whole number of at least 1, got 0' --frames 0
     row 2 - '--frames: needs a whole number of at least 1, got many' --frames many
-    row 1 - 'cannot open res/tunnel.pcx' --frames 1
+    row 1 - 'res/tunnel.pcx: cannot open' --frames 1
     row 0 res '' --frames 3
     ;;
 resgen)
