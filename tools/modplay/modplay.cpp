@@ -171,6 +171,10 @@ int render_wav(ModPlayer* player, const char* path, uint64_t frames, uint64_t so
                bool loop) {
     FILE* out = std::fopen(path, "wb");
     if (out == nullptr) cli_fail(PROGRAM, "%s: cannot create: %s", path, std::strerror(errno));
+    // Only a file of our own is removed when writing fails; a device, a pipe or what a link
+    // names is left alone.
+    struct stat st {};
+    const bool regular_file = fstat(fileno(out), &st) == 0 && S_ISREG(st.st_mode);
     const bool progress = isatty(fileno(stdout));
     bool ok = std::fwrite(wav_header(static_cast<uint32_t>(frames * 4)).data(), 44, 1, out) == 1;
     std::vector<int16_t> buffer(2 * RENDER_CHUNK);
@@ -187,9 +191,15 @@ int render_wav(ModPlayer* player, const char* path, uint64_t frames, uint64_t so
             print_progress(done + n, song_frames, loop);
         done += n;
     }
-    const int error = errno;
-    if (std::fclose(out) != 0 || !ok) {
-        std::remove(path);
+    // The last buffered bytes go out here: a full disk may show only now.
+    ok = ok && std::fflush(out) == 0;
+    int error = errno;
+    if (std::fclose(out) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        if (regular_file) std::remove(path);
         cli_fail(PROGRAM, "%s: writing failed: %s", path, std::strerror(error));
     }
     if (progress) std::printf("\n");
@@ -267,8 +277,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: sample data cut short (%u of %u bytes); playing what is there\n",
                      name, present, wanted);
     }
-    const uint64_t song_frames = player_song_frames(RATE, image.data(), size, SONG_LIMIT_FRAMES);
-    const bool ends = song_frames < SONG_LIMIT_FRAMES;
+    // The song is measured at least as far as asked for, so that a long song is not cut short
+    // at the limit.
+    const uint64_t measured = std::max(SONG_LIMIT_FRAMES, opt.frames);
+    const uint64_t song_frames = player_song_frames(RATE, image.data(), size, measured);
+    const bool ends = song_frames < measured;
     // A song that never ends (pattern loops that keep restarting each other) would fill a WAV
     // for an hour: ask for a length instead. Played on the device it stops after the hour.
     if (!ends && opt.frames == 0 && !opt.loop) {

@@ -228,6 +228,29 @@ TEST_F(Modplay, WavHoldsExactlyTheAskedOrPlayedLength) {
     }
 }
 
+// A song longer than the hour it is measured to without --seconds still gets all the seconds
+// asked for (written through a link to /dev/null: 66 minutes of WAV).
+TEST_F(Modplay, LongSongGetsTheSecondsAskedForPastAnHour) {
+    fs::create_symlink("/dev/null", dir / "null.wav");
+    const Outcome r = run({"endless.mod", "-o", "null.wav", "--seconds", "4000"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Wrote null.wav: 66:40.0, 176400000 frames\n"), std::string::npos)
+        << r.out;
+}
+
+// Writing that fails says why, also when only the last buffered bytes fail, and removes only a
+// file of its own: here the output is a link to a device that is always full.
+TEST_F(Modplay, WritingThatFailsSaysWhyAndLeavesWhatItDidNotCreate) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    fs::create_symlink("/dev/full", dir / "full.wav");
+    for (const char* seconds : {"0.001", "3"}) {
+        const Outcome r = run({"song.mod", "-o", "full.wav", "--seconds", seconds});
+        EXPECT_EQ(r.status, 1) << seconds;
+        EXPECT_EQ(r.err, "modplay: full.wav: writing failed: No space left on device\n") << seconds;
+        EXPECT_TRUE(fs::is_symlink(dir / "full.wav")) << seconds << ": the link was removed";
+    }
+}
+
 // Through SDL's dummy audio driver, which plays in real time: a short stretch, then the end.
 TEST_F(Modplay, PlaysThroughTheDeviceOrSaysWhyNot) {
     const Outcome played = run({"song.mod", "--seconds", "0.3"});
