@@ -171,10 +171,13 @@ uint16_t next_tick_length(ModPlayer* player) {
 
 void player_update_tick_length(ModPlayer* player) {
     // The carried fraction belongs to the tempo it was counted at; the same tempo set again
-    // keeps it, so that repeated F effects do not drift.
+    // keeps it, so that repeated F effects do not drift, and the same tempo set twice in one
+    // row (on two channels) keeps the length the coming tick already has.
     if (player->carry_tempo != player->tempo) {
         player->tick_carry = 0;
         player->carry_tempo = player->tempo;
+    } else if (player->tick_length_fresh) {
+        return;
     }
     player->samples_per_tick = next_tick_length(player);
     player->tick_length_fresh = 1;

@@ -75,15 +75,29 @@ TEST(Sequencer, Byte2OfRestartedSampleFallsOnSkippedIndex0OfFreshBlock) {
 
 // Ticks last 2.5 x 44100 / tempo frames on average, the fraction carried from tick to tick:
 // over 1000 ticks the frames add up to the exact total within one frame, each tick within one
-// frame of the exact length, and tempo 125 gives 882 every time.
+// frame of the exact length, and tempo 125 gives 882 every time. So also when every row, a
+// tick long, sets its tempo again on two channels.
 TEST(Sequencer, TickLengthsAddUpToTheExactTempo) {
-    for (int tempo : {125, 127, 32, 33, 255}) {
+    struct Case {
+        int tempo;
+        bool every_row_twice;
+    };
+    const Case cases[] = {{125, false}, {127, false}, {32, false}, {33, false},
+                          {255, false}, {36, true},   {127, true}};
+    for (const auto [tempo, every_row_twice] : cases) {
+        const auto f_tempo = static_cast<uint16_t>(0xF00 | tempo);
+        ModBuilder song = one_note().cell(0, 0, 1, 0, 0, f_tempo);
+        if (every_row_twice) {
+            song.cell(0, 0, 3, 0, 0, 0xF01);  // speed 1
+            for (int row = 0; row < MOD_ROWS; ++row)
+                song.cell(0, row, 1, 0, 0, f_tempo).cell(0, row, 2, 0, 0, f_tempo);
+        }
         struct Clock {
             int ticks = 0;
             int64_t frame = 0;
             std::vector<int64_t> ends;  // the frame after which each tick ended
         } clock;
-        TestPlayer p(one_note().cell(0, 0, 1, 0, 0, static_cast<uint16_t>(0xF00 | tempo)).build());
+        TestPlayer p(song.build());
         player_set_looping(p.get(), 1);
         // Rendering one frame at a time, a tick ending in this call ends after frame + 1.
         player_set_tick_callback(
