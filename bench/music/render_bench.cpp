@@ -1,6 +1,7 @@
 // Renders 60 seconds of a dense synthetic module (all four channels playing looped samples,
-// with arpeggio, vibrato, slides and tremolo changing pitch and volume every tick) through
-// player_render_s16 in 1024-frame buffers, as the device callback does.
+// with arpeggio, vibrato, slides and tremolo changing pitch and volume every tick), the show's
+// tune and a few corpus modules through player_render_s16 in 1024-frame buffers, as the device
+// callback does.
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -85,10 +86,6 @@ void BM_RenderDense60s(benchmark::State& state) {
     render_60s(state, dense_module());
 }
 BENCHMARK(BM_RenderDense60s)->Unit(benchmark::kMillisecond);
-
-}  // namespace
-
-namespace {
 
 // Real modules, as the program and modplay play them: 60 seconds with looping on, rendered in
 // 1024-frame buffers from the file image in memory. Run from the repository root; corpus files
