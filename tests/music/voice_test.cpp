@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <vector>
 
 #include "mod_builder.h"
@@ -193,6 +195,59 @@ TEST(Voice, MixMatchesThePlainLoopBitForBit) {
             ASSERT_EQ(a.prev, b.prev);
             ASSERT_EQ(a.next, b.next);
             ASSERT_EQ(a.block_pos, b.block_pos);
+        }
+    }
+}
+
+// The same comparison over long random sequences of what the player does to a voice between
+// runs: new steps (below and above 1.0), volumes, restarts with and without a new note, and
+// runs of any length, from a source of random bytes that may stop its voice.
+TEST(Voice, MixMatchesThePlainLoopOverRandomUse) {
+    std::mt19937 random(20261207);
+    for (int trial = 0; trial < 300; ++trial) {
+        Ending mine{{std::vector<int8_t>(8192)}}, plain;
+        for (auto& b : mine.source.bytes) b = static_cast<int8_t>(random());
+        plain.source.bytes = mine.source.bytes;
+        mine.stop_after = plain.stop_after = 1 + static_cast<int>(random() % 40);
+        Voice a{}, b{};
+        for (auto [v, e] : {std::pair{&a, &mine}, {&b, &plain}}) {
+            voice_init(v, 44100);
+            voice_set_fetch(v, ending_fetch, e);
+            e->voice = v;
+        }
+        std::vector<int32_t> got(3000), want(3000);
+        for (int op = 0; op < 40; ++op) {
+            switch (random() % 6) {
+                case 0:
+                    a.step = b.step = static_cast<int32_t>(random() % 0x10000);
+                    if (random() % 4 == 0) a.step = b.step = 0x10000 + random() % 0x20000;
+                    break;
+                case 1:
+                    voice_set_volume(&a, static_cast<int32_t>(random() % 65));
+                    b.volume = a.volume;
+                    break;
+                case 2:
+                    voice_restart(&a);
+                    voice_restart(&b);
+                    break;
+                case 3:
+                    voice_start_note(&a);
+                    voice_start_note(&b);
+                    break;
+                default: {
+                    const auto n = static_cast<int32_t>(random() % 3000);
+                    std::fill(got.begin(), got.end(), 5);
+                    std::fill(want.begin(), want.end(), 5);
+                    voice_mix(&a, got.data(), n);
+                    reference_mix(&b, want.data(), n);
+                    ASSERT_EQ(got, want) << "trial " << trial << " op " << op;
+                    ASSERT_EQ(mine.source.calls, plain.source.calls);
+                    ASSERT_EQ(a.frac, b.frac);
+                    ASSERT_EQ(a.prev, b.prev);
+                    ASSERT_EQ(a.next, b.next);
+                    ASSERT_EQ(a.block_pos, b.block_pos);
+                }
+            }
         }
     }
 }
