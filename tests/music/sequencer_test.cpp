@@ -177,13 +177,25 @@ TEST(Sequencer, SongEnds) {
     }
 }
 
-// A song measured only so far gives that far: the lead-in and 64 rows of 5292 frames.
+// A song measured only so far gives that far (the lead-in and 64 rows of 5292 frames here),
+// and a song that never ends gives the limit.
 TEST(Sequencer, SongFramesStopAtTheLimit) {
     const auto image = one_note().build();
     const auto size = static_cast<uint32_t>(image.size());
     const uint64_t whole = 65 * 5292;
     for (uint64_t limit : {uint64_t{1}, uint64_t{5292}, whole - 1, whole, whole + 1, ~uint64_t{0}})
         EXPECT_EQ(player_song_frames(44100, image.data(), size, limit), std::min(limit, whole));
+    // Two pattern loops of one channel share its count: the inner one's repeats use up the
+    // outer one's, which starts it again, for ever.
+    const auto endless = ModBuilder()
+                             .cell(0, 0, 0, 0, 0, 0xE60)
+                             .cell(0, 1, 0, 0, 0, 0xE61)
+                             .cell(0, 2, 0, 0, 0, 0xE62)
+                             .build();
+    const uint64_t hour = 44100ull * 3600;
+    EXPECT_EQ(
+        player_song_frames(44100, endless.data(), static_cast<uint32_t>(endless.size()), hour),
+        hour);
     const std::vector<uint8_t> junk(100, 0);
     EXPECT_EQ(player_song_frames(44100, junk.data(), 100, whole), 0u);
 }
