@@ -90,11 +90,7 @@ struct TestPlayer {
 
 // Advances n ticks the way player_render does at tick boundaries, without mixing.
 inline void run_ticks(ModPlayer* p, int n) {
-    for (int i = 0; i < n; ++i) {
-        p->tick = static_cast<uint16_t>(p->tick + 1);
-        p->tick_sample_pos = 0;
-        player_tick(p);
-    }
+    for (int i = 0; i < n; ++i) player_end_tick(p);
 }
 
 // A sample of `length` bytes all of value v, looping over all of it unless `loop` is false.
