@@ -264,6 +264,13 @@ bool run_video(HeadlessShow* show, const Options& options, const Plan& plan, Out
 // message, on any failure.
 bool run_frames(HeadlessShow* show, const Options& options, const Plan& plan, Outputs* out,
                 std::string* error) {
+    // The file first: the writer removes it again when the folder cannot be made, while a
+    // folder made first would stay behind when the file cannot.
+    WavWriter wav;
+    if (!options.wav_path.empty()) {
+        if (!wav.open(options.wav_path, SHOW_SAMPLE_RATE, error)) return false;
+        out->wav = &wav;
+    }
     if (!options.out_dir.empty()) {
         std::error_code code;
         std::filesystem::create_directories(options.out_dir, code);
@@ -271,11 +278,6 @@ bool run_frames(HeadlessShow* show, const Options& options, const Plan& plan, Ou
             *error = "cannot create " + options.out_dir + ": " + code.message();
             return false;
         }
-    }
-    WavWriter wav;
-    if (!options.wav_path.empty()) {
-        if (!wav.open(options.wav_path, SHOW_SAMPLE_RATE, error)) return false;
-        out->wav = &wav;
     }
     int written = 0;
     for (uint64_t k = 0; k < plan.end; ++k) {
