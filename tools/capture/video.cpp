@@ -1,7 +1,6 @@
 #include "video.h"
 
 #include <array>
-#include <cctype>
 #include <cstdio>
 
 #include "platform/framebuffer.h"
@@ -279,16 +278,6 @@ struct VideoEncoder {
         return true;
     }
 };
-
-VideoContainer video_container_for(const std::string& path) {
-    const size_t dot = path.find_last_of("./");
-    if (dot == std::string::npos || path[dot] != '.') return VideoContainer::none;
-    std::string extension = path.substr(dot + 1);
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (extension == "mp4") return VideoContainer::mp4;
-    if (extension == "webm") return VideoContainer::webm;
-    return VideoContainer::none;
-}
 
 std::string video_unavailable(VideoContainer container) {
     if (container == VideoContainer::none) return "the file name must end in .mp4 or .webm";
