@@ -162,7 +162,7 @@ TEST_F(Capture, CommandLineMistakesAndBadInputsAreNamedAndCreateNothing) {
          {"--video", "@/png/show.mp4", "--seconds", "1"},
          kRepo,
          1,
-         "show.mp4"},
+         "/png/show.mp4: cannot create: No such file or directory\n"},
     };
     const fs::path empty = scratch_ / "elsewhere";
     for (const Case& c : cases) {
