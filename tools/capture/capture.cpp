@@ -180,7 +180,9 @@ bool pad_intro_silence(Outputs* out, uint64_t until) {
     return true;
 }
 
+// Set by the signal handler: a lock-free atomic is all a handler may safely touch.
 std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void on_signal(int) {
     interrupted.store(true);
@@ -323,10 +325,13 @@ int main(int argc, char** argv) {
         if (!why.empty()) cli_fail(kProgram, "%s: %s", options.video_path.c_str(), why.c_str());
     }
 
-    // A stop request ends the run between frames, so that unfinished files are removed.
-    std::signal(SIGINT, on_signal);
-    std::signal(SIGTERM, on_signal);
-    std::signal(SIGHUP, on_signal);
+    // A stop request ends the run between frames, so that unfinished files are removed. A
+    // signal ignored from the start stays ignored: a long run under nohup outlives its terminal.
+    for (int number : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction current {};
+        if (sigaction(number, nullptr, &current) == 0 && current.sa_handler != SIG_IGN)
+            std::signal(number, on_signal);
+    }
 
     // Everything is loaded before any output is created, so a bad input leaves nothing behind.
     Outputs out;

@@ -231,6 +231,22 @@ TEST_F(Capture, AStoppedVideoLeavesNoFileBehind) {
     EXPECT_FALSE(fs::exists(path));
 }
 
+TEST_F(Capture, ASignalIgnoredAtTheStartStaysIgnored) {
+    if (!have_resources()) GTEST_SKIP() << "res/ is not present";
+    // As under nohup: a hang-up sent once the video is begun (its file exists) must not end
+    // the run. The signal goes to capture itself; the time limit covers the whole script.
+    const fs::path path = scratch_ / "show.mp4";
+    const fs::path err = scratch_ / "err";
+    const std::string script = "cd " + quoted(repo_) + " && (trap '' HUP; exec " +
+                               quoted(CAPTURE_EXE) + " --video " + quoted(path) +
+                               " --seconds 4 >/dev/null 2>" + quoted(err) + ") & pid=$!; " +
+                               "for i in $(seq 300); do [ -e " + quoted(path) +
+                               " ] && break; sleep 0.1; done; kill -HUP $pid; wait $pid";
+    const int raw = std::system(("timeout -k 5 120 sh -c " + quoted(script)).c_str());
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << raw << ": " << slurp(err);
+    EXPECT_TRUE(fs::exists(path));
+}
+
 double channel_error(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b,
                      double* share_far) {
     double sum = 0;
