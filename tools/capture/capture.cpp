@@ -180,7 +180,9 @@ bool pad_intro_silence(Outputs* out, uint64_t until) {
     return true;
 }
 
+// Set by the signal handler: a lock-free atomic is all a handler may safely touch.
 std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void on_signal(int) {
     interrupted.store(true);
@@ -264,6 +266,13 @@ bool run_video(HeadlessShow* show, const Options& options, const Plan& plan, Out
 // message, on any failure.
 bool run_frames(HeadlessShow* show, const Options& options, const Plan& plan, Outputs* out,
                 std::string* error) {
+    // The file first: the writer removes it again when the folder cannot be made, while a
+    // folder made first would stay behind when the file cannot.
+    WavWriter wav;
+    if (!options.wav_path.empty()) {
+        if (!wav.open(options.wav_path, SHOW_SAMPLE_RATE, error)) return false;
+        out->wav = &wav;
+    }
     if (!options.out_dir.empty()) {
         std::error_code code;
         std::filesystem::create_directories(options.out_dir, code);
@@ -271,11 +280,6 @@ bool run_frames(HeadlessShow* show, const Options& options, const Plan& plan, Ou
             *error = "cannot create " + options.out_dir + ": " + code.message();
             return false;
         }
-    }
-    WavWriter wav;
-    if (!options.wav_path.empty()) {
-        if (!wav.open(options.wav_path, SHOW_SAMPLE_RATE, error)) return false;
-        out->wav = &wav;
     }
     int written = 0;
     for (uint64_t k = 0; k < plan.end; ++k) {
@@ -321,10 +325,13 @@ int main(int argc, char** argv) {
         if (!why.empty()) cli_fail(kProgram, "%s: %s", options.video_path.c_str(), why.c_str());
     }
 
-    // A stop request ends the run between frames, so that unfinished files are removed.
-    std::signal(SIGINT, on_signal);
-    std::signal(SIGTERM, on_signal);
-    std::signal(SIGHUP, on_signal);
+    // A stop request ends the run between frames, so that unfinished files are removed. A
+    // signal ignored from the start stays ignored: a long run under nohup outlives its terminal.
+    for (int number : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction current {};
+        if (sigaction(number, nullptr, &current) == 0 && current.sa_handler != SIG_IGN)
+            std::signal(number, on_signal);
+    }
 
     // Everything is loaded before any output is created, so a bad input leaves nothing behind.
     Outputs out;

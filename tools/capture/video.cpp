@@ -1,7 +1,6 @@
 #include "video.h"
 
 #include <array>
-#include <cctype>
 #include <cstdio>
 
 #include "platform/framebuffer.h"
@@ -114,7 +113,7 @@ struct VideoEncoder {
             av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
             packet->stream_index = stream->index;
             status = av_interleaved_write_frame(format, packet);
-            if (status < 0) return fail(error, "cannot write " + path, status);
+            if (status < 0) return fail(error, "cannot write", status);
         }
     }
 
@@ -280,16 +279,6 @@ struct VideoEncoder {
     }
 };
 
-VideoContainer video_container_for(const std::string& path) {
-    const size_t dot = path.find_last_of("./");
-    if (dot == std::string::npos || path[dot] != '.') return VideoContainer::none;
-    std::string extension = path.substr(dot + 1);
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (extension == "mp4") return VideoContainer::mp4;
-    if (extension == "webm") return VideoContainer::webm;
-    return VideoContainer::none;
-}
-
 std::string video_unavailable(VideoContainer container) {
     if (container == VideoContainer::none) return "the file name must end in .mp4 or .webm";
     const ContainerInfo& info = info_for(container);
@@ -321,20 +310,20 @@ bool VideoWriter::open(const std::string& path, const VideoSettings& settings, s
     }
     int status = avformat_alloc_output_context2(&e.format, nullptr, info_for(e.container).format,
                                                 path.c_str());
-    if (status < 0) return fail(error, "cannot set up " + path, status);
+    if (status < 0) return fail(error, "cannot set up the container", status);
     e.packet = av_packet_alloc();
     if (e.packet == nullptr) return fail(error, "out of memory", AVERROR(ENOMEM));
     if (!e.open_video(error) || !e.open_audio(error)) return false;
 
     status = avio_open(&e.format->pb, path.c_str(), AVIO_FLAG_WRITE);
-    if (status < 0) return fail(error, "cannot create " + path, status);
+    if (status < 0) return fail(error, "cannot create", status);
     e.file_created = true;
     AVDictionary* options = nullptr;
     // The index goes first, so a player can start before the whole file has arrived.
     if (e.container == VideoContainer::mp4) av_dict_set(&options, "movflags", "+faststart", 0);
     status = avformat_write_header(e.format, &options);
     av_dict_free(&options);
-    if (status < 0) return fail(error, "cannot write " + path, status);
+    if (status < 0) return fail(error, "cannot write", status);
     return true;
 }
 
@@ -362,9 +351,9 @@ bool VideoWriter::finish(std::string* error) {
     if (!e.encode(e.audio, e.audio_stream, nullptr, error)) return false;
     if (!e.encode(e.video, e.video_stream, nullptr, error)) return false;
     int status = av_write_trailer(e.format);
-    if (status < 0) return fail(error, "cannot finish " + e.path, status);
+    if (status < 0) return fail(error, "cannot finish", status);
     status = avio_closep(&e.format->pb);
-    if (status < 0) return fail(error, "cannot write " + e.path, status);
+    if (status < 0) return fail(error, "cannot write", status);
     e.finished = true;
     return true;
 }

@@ -23,6 +23,7 @@ struct VideoSettings {
 
 struct VideoEncoder;
 
+// Its messages say what failed, not in which file: the caller names the file once.
 class VideoWriter {
    public:
     VideoWriter();

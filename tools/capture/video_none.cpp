@@ -3,15 +3,6 @@
 
 struct VideoEncoder {};
 
-VideoContainer video_container_for(const std::string& path) {
-    const size_t dot = path.find_last_of("./");
-    if (dot == std::string::npos || path[dot] != '.') return VideoContainer::none;
-    const std::string extension = path.substr(dot + 1);
-    if (extension == "mp4" || extension == "MP4") return VideoContainer::mp4;
-    if (extension == "webm" || extension == "WEBM") return VideoContainer::webm;
-    return VideoContainer::none;
-}
-
 std::string video_unavailable(VideoContainer) {
     return "this capture was built without FFmpeg's libraries (install libavformat-dev, "
            "libavcodec-dev, libswresample-dev and libswscale-dev, then build again)";

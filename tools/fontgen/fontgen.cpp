@@ -213,19 +213,19 @@ int main(int argc, char** argv) {
     } else {
         print_table(out, cells, font_path);
     }
-    const bool written = std::ferror(out) == 0;
-    const int write_errno = errno;
+    // The reason of the first step that fails: the last of the table reaches the disk only when
+    // the file is closed, so the close can fail after every print succeeded.
+    int reason = std::ferror(out) != 0 ? errno : 0;
     if (out_path == nullptr) {
-        if (std::fflush(out) != 0 || !written) {
-            cli_fail(kProgram, "cannot write the table: %s", std::strerror(errno));
-        }
+        if (std::fflush(out) != 0 && reason == 0) reason = errno;
+        if (reason != 0) cli_fail(kProgram, "cannot write the table: %s", std::strerror(reason));
         return 0;
     }
-    const bool closed = std::fclose(out) == 0;
-    if (!written || !closed || std::rename(part.c_str(), out_path) != 0) {
-        const int error = written && closed ? errno : write_errno;
+    if (std::fclose(out) != 0 && reason == 0) reason = errno;
+    if (reason == 0 && std::rename(part.c_str(), out_path) != 0) reason = errno;
+    if (reason != 0) {
         std::remove(part.c_str());
-        cli_fail(kProgram, "cannot write %s: %s", out_path, std::strerror(error));
+        cli_fail(kProgram, "cannot write %s: %s", out_path, std::strerror(reason));
     }
     return 0;
 }

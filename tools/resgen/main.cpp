@@ -29,11 +29,14 @@ bool write_whole_file(const std::string& path, const std::vector<uint8_t>& bytes
         *error = std::strerror(errno);
         return false;
     }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const int write_errno = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (written && closed && std::rename(part.c_str(), path.c_str()) == 0) return true;
-    *error = std::strerror(written && closed ? errno : write_errno);
+    // The reason of the first step that fails: a small file's bytes reach the disk only when
+    // it is closed, so the close can fail after a write that succeeded.
+    int reason = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size()) reason = errno;
+    if (std::fclose(file) != 0 && reason == 0) reason = errno;
+    if (reason == 0 && std::rename(part.c_str(), path.c_str()) != 0) reason = errno;
+    if (reason == 0) return true;
+    *error = std::strerror(reason);
     std::remove(part.c_str());
     return false;
 }

@@ -148,11 +148,21 @@ TEST_F(Capture, CommandLineMistakesAndBadInputsAreNamedAndCreateNothing) {
          kRepo,
          1,
          "capture: no music from "},
+        {"wav where no file can be made, with frames",
+         {"--out", "@/png", "--wav", "@/no/music.wav", "--seconds", "6"},
+         kRepo,
+         1,
+         "music.wav"},
+        {"frames where no folder can be made, with a wav",
+         {"--out", "/dev/null/png", "--wav", "@/music.wav", "--seconds", "6"},
+         kRepo,
+         1,
+         "capture: cannot create /dev/null/png"},
         {"video where no file can be made",
          {"--video", "@/png/show.mp4", "--seconds", "1"},
          kRepo,
          1,
-         "show.mp4"},
+         "/png/show.mp4: cannot create: No such file or directory\n"},
     };
     const fs::path empty = scratch_ / "elsewhere";
     for (const Case& c : cases) {
@@ -219,6 +229,22 @@ TEST_F(Capture, AStoppedVideoLeavesNoFileBehind) {
     EXPECT_TRUE(contains(r.err, "capture: interrupted: " + path.string() + " not written"))
         << r.err;
     EXPECT_FALSE(fs::exists(path));
+}
+
+TEST_F(Capture, ASignalIgnoredAtTheStartStaysIgnored) {
+    if (!have_resources()) GTEST_SKIP() << "res/ is not present";
+    // As under nohup: a hang-up sent once the video is begun (its file exists) must not end
+    // the run. The signal goes to capture itself; the time limit covers the whole script.
+    const fs::path path = scratch_ / "show.mp4";
+    const fs::path err = scratch_ / "err";
+    const std::string script = "cd " + quoted(repo_) + " && (trap '' HUP; exec " +
+                               quoted(CAPTURE_EXE) + " --video " + quoted(path) +
+                               " --seconds 4 >/dev/null 2>" + quoted(err) + ") & pid=$!; " +
+                               "for i in $(seq 300); do [ -e " + quoted(path) +
+                               " ] && break; sleep 0.1; done; kill -HUP $pid; wait $pid";
+    const int raw = std::system(("timeout -k 5 120 sh -c " + quoted(script)).c_str());
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << raw << ": " << slurp(err);
+    EXPECT_TRUE(fs::exists(path));
 }
 
 double channel_error(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b,

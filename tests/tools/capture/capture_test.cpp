@@ -13,6 +13,7 @@
 
 #include "demo/headless.h"
 #include "platform/framebuffer.h"
+#include "video.h"
 #include "wav.h"
 #include "yuv.h"
 
@@ -108,6 +109,23 @@ TEST(PaletteYcc, EachFramePixelOwnsATwoByTwoLumaBlockAndOneChromaSample) {
             EXPECT_EQ(cr[row * cs + x], x < w ? table[index].cr : 0xEE) << x << "," << row;
         }
     }
+}
+
+TEST(VideoName, TheExtensionChoosesTheContainerInAnyCase) {
+    struct Case {
+        const char* path;
+        VideoContainer container;
+    };
+    const Case cases[] = {
+        {"show.mp4", VideoContainer::mp4},       {"show.MP4", VideoContainer::mp4},
+        {"show.Mp4", VideoContainer::mp4},       {"out/show.webm", VideoContainer::webm},
+        {"show.WebM", VideoContainer::webm},     {"a.b/show.mp4", VideoContainer::mp4},
+        {"show.mp4.part", VideoContainer::none}, {"show.avi", VideoContainer::none},
+        {"mp4", VideoContainer::none},           {"clips.mp4/show", VideoContainer::none},
+        {"show.", VideoContainer::none},         {"", VideoContainer::none},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(video_container_for(c.path), c.container) << "'" << c.path << "'";
 }
 
 class WavFile : public ::testing::Test {

@@ -90,6 +90,14 @@ resgen)
     row 1 - 'missing: No such file' missing
     row 1 file 'out: not a directory' out
     row 0 dir '^out/.*: [0-9]+ bytes$' out
+    # A small file fails only when it is closed (its bytes sit in the buffer until then): the
+    # reason given must be that failure's, not whatever errno held before.
+    mkdir "$work/full" && ln -s /dev/full "$work/full/pumpkin.mtl.part"
+    timeout 60 "$exe" "$work/full" >/dev/null 2>"$work/err"
+    rc=$?
+    [ "$rc" -eq 1 ] || bad "[full disk]" "exit status $rc, expected 1"
+    grep -q "^resgen: cannot write $work/full/pumpkin.mtl: No space left on device$" "$work/err" ||
+        bad "[full disk]" "standard error is '$(cat "$work/err")'"
     ;;
 fontgen)
     help --help
