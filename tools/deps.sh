@@ -49,6 +49,8 @@ need_packages() {
 BUILD_PACKAGES=(build-essential cmake pkg-config libpng-dev)
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev xvfb xauth xdotool imagemagick sox
                libx11-dev)
+# fontgen and the check that it remakes the committed glyph table from this font.
+TEST_PACKAGES+=(libfreetype-dev fonts-dejavu-core)
 # FFmpeg's libraries, for capture --video (without them capture builds and refuses --video).
 VIDEO_PACKAGES=(libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev)
 TEST_PACKAGES+=("${VIDEO_PACKAGES[@]}")
