@@ -25,7 +25,8 @@ InputFile* input_open(const char* path) {
         return nullptr;
     }
     struct stat status;
-    if (fstat(fd, &status) != 0 || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    const int flags = fcntl(fd, F_GETFL);
+    if (fstat(fd, &status) != 0 || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         note_load_failure(path, "cannot open (%s)", std::strerror(errno));
         close(fd);
         return nullptr;
