@@ -57,25 +57,20 @@ std::vector<std::string> model_lines(const std::string& data, size_t size) {
     return lines;
 }
 
-// Text of lines of mixed lengths (some across several blocks) made of letters, CRs, LFs and
-// NULs, with or without a final line feed.
+// Line lengths around the 80 characters a model line keeps and around the read block.
+constexpr size_t BLOCK = INPUT_BLOCK_SIZE;
+constexpr size_t LINE_LENGTHS[] = {0,   1,         79,    80,        81,
+                                   200, BLOCK - 1, BLOCK, BLOCK + 1, 3 * BLOCK + 7};
+
+// Text of lines of mixed lengths (some across several blocks) holding letters, spaces, CRs
+// and NULs, ended by LF or CR LF, the last one perhaps by nothing.
 std::string random_text(std::mt19937& random) {
-    static const char alphabet[] = {'a', 'b', ' ', '\r', '\0', '#', '\n'};
+    static const char alphabet[] = {'a', 'b', ' ', '\r', '\0', '#'};
     std::string text;
     const int lines = std::uniform_int_distribution<int>(0, 12)(random);
     for (int i = 0; i < lines; ++i) {
-        const size_t lengths[] = {0,
-                                  1,
-                                  79,
-                                  80,
-                                  81,
-                                  200,
-                                  INPUT_BLOCK_SIZE - 1,
-                                  INPUT_BLOCK_SIZE,
-                                  INPUT_BLOCK_SIZE + 1,
-                                  3 * INPUT_BLOCK_SIZE + 7};
-        const size_t length = lengths[random() % std::size(lengths)];
-        for (size_t j = 0; j < length; ++j) text += alphabet[random() % (std::size(alphabet) - 1)];
+        const size_t length = LINE_LENGTHS[random() % std::size(LINE_LENGTHS)];
+        for (size_t j = 0; j < length; ++j) text += alphabet[random() % std::size(alphabet)];
         if (random() % 4 != 0) text += random() % 3 == 0 ? "\r\n" : "\n";
         if (random() % 5 == 0) text += std::string(random() % 4, '\r');
     }
