@@ -18,19 +18,22 @@ char failure[512];
 
 InputFile* input_open(const char* path) {
     if (path == nullptr) return nullptr;
-    int fd = open(path, O_RDONLY);
+    // Not blocking: a pipe without a writer would hold the open, and start-up, for ever.
+    int fd = open(path, O_RDONLY | O_NONBLOCK);
     if (fd < 0) {
         note_load_failure(path, "cannot open (%s)", std::strerror(errno));
         return nullptr;
     }
     struct stat status;
-    if (fstat(fd, &status) != 0) {
+    const int flags = fcntl(fd, F_GETFL);
+    if (fstat(fd, &status) != 0 || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         note_load_failure(path, "cannot open (%s)", std::strerror(errno));
         close(fd);
         return nullptr;
     }
-    if (S_ISDIR(status.st_mode)) {
-        note_load_failure(path, "is a directory");
+    // Devices and pipes may never end, and have no size to check the data against.
+    if (!S_ISREG(status.st_mode)) {
+        note_load_failure(path, S_ISDIR(status.st_mode) ? "is a directory" : "not a regular file");
         close(fd);
         return nullptr;
     }
@@ -39,7 +42,7 @@ InputFile* input_open(const char* path) {
         note_load_failure(path, "out of memory");
         return nullptr;
     }
-    in->size = S_ISREG(status.st_mode) ? static_cast<uint64_t>(status.st_size) : 0;
+    in->size = static_cast<uint64_t>(status.st_size);
     return in;
 }
 

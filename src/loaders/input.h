@@ -13,14 +13,14 @@ inline constexpr size_t INPUT_BLOCK_SIZE = 16 * 1024;
 struct InputFile {
     int fd;
     int error;      // errno of the first failed read; 0 while none has failed
-    uint64_t size;  // the file's size when it was opened (0 for a pipe)
+    uint64_t size;  // the file's size when it was opened (0 for an adopted descriptor)
     size_t next;    // the next unread byte of block
     size_t end;     // bytes held in block
     uint8_t block[INPUT_BLOCK_SIZE];
 };
 
-// Opens `path` for reading. Null when it cannot be opened, is a directory or memory runs out;
-// the reason is noted for load_failure.
+// Opens `path` for reading. Null when it cannot be opened, is not a regular file (a
+// directory, a device, a pipe) or memory runs out; the reason is noted for load_failure.
 InputFile* input_open(const char* path);
 // Reads from an open descriptor, which the InputFile then owns. Null (and the descriptor
 // closed) when memory runs out.

@@ -47,7 +47,8 @@ PcxImage* pcx_open(const char* path);
 // `pixels`, and `decoded_bytes` says how far it got.
 int pcx_decode(PcxImage* image);
 // Ors the pixels that the decoded byte `value` covers into `pixels`: byte `line_byte` of line
-// `row` in plane `plane`. Pixels past the width are dropped.
+// `row` in plane `plane`. Pixels past the width are dropped. pcx_decode does the same a run
+// at a time; this byte-at-a-time form is the plain statement it is tested against.
 void pcx_put_byte(PcxImage* image, uint8_t value, int32_t row, int32_t line_byte, int32_t plane);
 // Closes the file. 0 for a null image or on success; -1 when the image is not valid or its
 // file is already closed. Releases no memory.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The program with each file of res/ broken in turn: missing, empty, a directory, cut in half
-# and 4 KiB of random bytes. A broken model, material or image ends it before the window
+# The program with each file of res/ broken in turn: missing, empty, a directory, cut in half,
+# 4 KiB of random bytes and a pipe. A broken model, material or image ends it before the window
 # opens, with status 1 and exactly one line on standard error naming that file and a fitting
 # reason. A broken module does not stop the show: it starts all the same and names the file.
 # Runs headless (SDL's dummy drivers), each case in a scratch copy of res/.
@@ -43,6 +43,7 @@ break_file() {
         directory) rm "$path" && mkdir "$path" ;;
         half) head -c "$(($(stat -c %s "$path") / 2))" "$res/$file" >"$path" ;;
         random) cp "$work/random" "$path" ;;
+        pipe) rm "$path" && mkfifo "$path" ;;
     esac
 }
 
@@ -107,6 +108,11 @@ for row in "${table[@]}"; do
         expect_refusal "$file" "${hows[$i]}" "${reasons[$i]}"
         cases=$((cases + 1))
     done
+done
+# A pipe nobody writes to would hold start-up for ever, with the exit signals held too.
+for row in "${table[@]}"; do
+    expect_refusal "${row%%|*}" pipe 'not a regular file'
+    cases=$((cases + 1))
 done
 for how in "${hows[@]}"; do
     expect_show brumo.mod "$how"

@@ -2,6 +2,7 @@
 // file is given: the file at fault is named, innermost first.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -98,6 +99,8 @@ TEST_F(Refusals, TheFileAtFaultAndTheReason) {
     struct Case {
         const char* name;
         const char* file;  // the file replaced; null: none is written
+        // Its contents; "-": no file, "/": a directory, "|": a pipe nobody writes to,
+        // "@": a link to /dev/null.
         std::string text;
         std::string reason;  // "" when the model loads
     };
@@ -106,6 +109,8 @@ TEST_F(Refusals, TheFileAtFaultAndTheReason) {
         {"all there", nullptr, "", ""},
         {"model missing", "m.obj", "-", "m.obj: cannot open (No such file or directory)"},
         {"model is a directory", "m.obj", "/", "m.obj: is a directory"},
+        {"model is a device", "m.obj", "@", "m.obj: not a regular file"},
+        {"model is a pipe", "m.obj", "|", "m.obj: not a regular file"},
         {"model empty", "m.obj", "", "m.obj: empty"},
         {"model without faces", "m.obj", "v 1 2 3\nv 1 2 3\n",
          "m.obj: no usable face (2 vertices, no face)"},
@@ -120,6 +125,7 @@ TEST_F(Refusals, TheFileAtFaultAndTheReason) {
         {"map_Kd without a name", "m.mtl", "map_Kd\n", "m.mtl: names no texture"},
         {"texture missing", "t.pcx", "-", "t.pcx: cannot open (No such file or directory)"},
         {"texture is a directory", "t.pcx", "/", "t.pcx: is a directory"},
+        {"texture is a device", "t.pcx", "@", "t.pcx: not a regular file"},
         {"texture empty", "t.pcx", "", "t.pcx: empty"},
         {"texture cut in its header", "t.pcx", text(cut(good_pcx, 100)),
          "t.pcx: cut short (128 bytes of header expected, 100 found)"},
@@ -143,6 +149,10 @@ TEST_F(Refusals, TheFileAtFaultAndTheReason) {
             std::filesystem::remove(path);
             if (c.text == "/") {
                 std::filesystem::create_directory(path);
+            } else if (c.text == "|") {
+                ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+            } else if (c.text == "@") {
+                std::filesystem::create_symlink("/dev/null", path);
             } else if (c.text != "-") {
                 temp.write(c.file, c.text);
             }
