@@ -23,7 +23,9 @@ void refuse(const char* path, const char* reason) {
 // Reads the whole file. Returns the image, or null after one line on standard error naming
 // the file and the reason; nothing stays allocated then.
 uint8_t* read_module(const char* path, uint32_t* size) {
-    const int fd = open(path, O_RDONLY);
+    // Not blocking: a pipe without a writer would hold the open, and start-up, for ever. Only a
+    // regular file is read, and reading one never blocks.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK);
     if (fd < 0) {
         char reason[160];
         std::snprintf(reason, sizeof reason, "cannot open: %s", std::strerror(errno));

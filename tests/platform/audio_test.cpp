@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -90,27 +91,31 @@ TEST_F(Audio, BrokenModulesAreNamedWithTheReason) {
     std::vector<uint8_t> short_samples = song();
     short_samples.resize(short_samples.size() - 400);
     struct Case {
-        std::vector<uint8_t> bytes;  // empty with `directory`: res/brumo.mod is a directory
-        bool directory;
+        std::vector<uint8_t> bytes;  // written when `kind` is a file
+        fs::file_type kind;
         const char* reason;
         bool plays;
     };
     const Case cases[] = {
-        {{}, false, "empty; playing without music", false},
-        {{}, true, "is a directory; playing without music", false},
-        {std::vector<uint8_t>(500, 1), false,
+        {{}, fs::file_type::regular, "empty; playing without music", false},
+        {{}, fs::file_type::directory, "is a directory; playing without music", false},
+        // A pipe nobody writes to would hold the open, and start-up, for ever.
+        {{}, fs::file_type::fifo, "not a regular file; playing without music", false},
+        {std::vector<uint8_t>(500, 1), fs::file_type::regular,
          "too short for a module header (500 of 1084 bytes); playing without music", false},
-        {refused, false,
+        {refused, fs::file_type::regular,
          "not a 4-channel module (no M.K., M!K! or 4CHN signature); playing without music", false},
-        {short_patterns, false, "patterns cut short (1000 of 1024 bytes); playing without music",
-         false},
-        {short_samples, false, "sample data cut short (600 of 1000 bytes); playing what is there",
-         true},
+        {short_patterns, fs::file_type::regular,
+         "patterns cut short (1000 of 1024 bytes); playing without music", false},
+        {short_samples, fs::file_type::regular,
+         "sample data cut short (600 of 1000 bytes); playing what is there", true},
     };
     for (const Case& c : cases) {
         fs::remove_all("res/brumo.mod");
-        if (c.directory) {
+        if (c.kind == fs::file_type::directory) {
             fs::create_directory("res/brumo.mod");
+        } else if (c.kind == fs::file_type::fifo) {
+            ASSERT_EQ(mkfifo("res/brumo.mod", 0600), 0);
         } else {
             write_module(c.bytes);
         }
