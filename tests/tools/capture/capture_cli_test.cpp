@@ -1,19 +1,15 @@
 // capture through the built executable: its command line, what it creates and what it leaves
 // alone, and its videos read back with FFmpeg's libraries.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <array>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "png_io.h"
+#include "tools/run_tool.h"
 #if CAPTURE_HAS_VIDEO
 #include "media_reader.h"
 #endif
@@ -21,29 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Outcome {
-    int status = -1;  // exit status; 124 when the time limit stopped it
-    std::string out;
-    std::string err;
-};
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string quoted(const std::string& arg) {
-    std::string q = "'";
-    for (char c : arg) {
-        if (c == '\'')
-            q += "'\\''";
-        else
-            q += c;
-    }
-    q += '\'';
-    return q;
-}
 
 class Capture : public ::testing::Test {
    protected:
@@ -59,26 +32,11 @@ class Capture : public ::testing::Test {
 
     // Runs capture in `dir` with a time limit, so a hang fails the test instead of stalling it.
     // `stop` sends SIGINT at the limit instead and reports capture's own exit status.
-    Outcome run(const std::vector<std::string>& args, const fs::path& dir, int limit_s = 120,
+    ToolRun run(const std::vector<std::string>& args, const fs::path& dir, int limit_s = 120,
                 bool stop = false) {
-        std::string command = "cd " + quoted(dir) + " && timeout -k 5 " +
-                              (stop ? "--preserve-status -s INT " : "") + std::to_string(limit_s) +
-                              " " + quoted(CAPTURE_EXE);
-        for (const std::string& a : args) {
-            command += ' ';
-            command += quoted(a);
-        }
-        const fs::path out = scratch_ / ".stdout";
-        const fs::path err = scratch_ / ".stderr";
-        command += " >" + quoted(out) + " 2>" + quoted(err);
-        const int raw = std::system(command.c_str());
-        Outcome r;
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = slurp(out);
-        r.err = slurp(err);
-        fs::remove(out);
-        fs::remove(err);
-        return r;
+        return run_tool(std::string("timeout -k 5 ") + (stop ? "--preserve-status -s INT " : "") +
+                            std::to_string(limit_s) + " " + shell_quoted(CAPTURE_EXE),
+                        args, dir, scratch_);
     }
 
     fs::path scratch_;
@@ -174,7 +132,7 @@ TEST_F(Capture, CommandLineMistakesAndBadInputsAreNamedAndCreateNothing) {
             if (a.rfind("@", 0) == 0) a = scratch_.string() + a.substr(1);
             args.push_back(a);
         }
-        const Outcome r = run(args, c.where == kRepo ? repo_ : empty);
+        const ToolRun r = run(args, c.where == kRepo ? repo_ : empty);
         EXPECT_EQ(r.status, c.status);
         EXPECT_TRUE(contains(r.err, c.err_has)) << r.err;
         EXPECT_EQ(contains(r.err, "usage: capture"), c.status == 2) << r.err;
@@ -190,7 +148,7 @@ TEST_F(Capture, CommandLineMistakesAndBadInputsAreNamedAndCreateNothing) {
 TEST_F(Capture, HelpGoesToStandardOutput) {
     for (const char* flag : {"-h", "--help"}) {
         // Help wins wherever it stands, even after a mistake the tool has not reached.
-        const Outcome r = run({"--out", "x", flag, "--every", "0"}, scratch_);
+        const ToolRun r = run({"--out", "x", flag, "--every", "0"}, scratch_);
         EXPECT_EQ(r.status, 0) << flag;
         EXPECT_EQ(r.out.rfind("usage: capture", 0), 0u) << r.out;
         EXPECT_TRUE(contains(r.out, "--video FILE")) << r.out;
@@ -201,7 +159,7 @@ TEST_F(Capture, HelpGoesToStandardOutput) {
 
 TEST_F(Capture, FramesAreLabelledWithTheTickTheyWereDrawnAt) {
     if (!have_resources()) GTEST_SKIP() << "res/ is not present";
-    const Outcome r = run({"--out", (scratch_ / "png").string(), "--frame", "1383"}, repo_);
+    const ToolRun r = run({"--out", (scratch_ / "png").string(), "--frame", "1383"}, repo_);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.out, "frame 1383  time 23.511 s  tick 920\n")) << r.out;
     EXPECT_TRUE(fs::exists(scratch_ / "png/frame_01383.png"));
@@ -210,7 +168,7 @@ TEST_F(Capture, FramesAreLabelledWithTheTickTheyWereDrawnAt) {
 TEST_F(Capture, TheWavHoldsTheMusicRenderedUpToTheLastFrame) {
     if (!have_resources()) GTEST_SKIP() << "res/ is not present";
     const fs::path wav = scratch_ / "music.wav";
-    const Outcome r = run({"--wav", wav.string(), "--seconds", "6"}, repo_);
+    const ToolRun r = run({"--wav", wav.string(), "--seconds", "6"}, repo_);
     ASSERT_EQ(r.status, 0) << r.err;
     // 6 s is 352 frames of 17 ms; the last 52 follow the intro: 52 x 17 ms at 44100 Hz.
     const uint64_t samples = 52 * 17 * 44100 / 1000;
@@ -224,7 +182,7 @@ TEST_F(Capture, AStoppedVideoLeavesNoFileBehind) {
     if (!have_resources()) GTEST_SKIP() << "res/ is not present";
     // Ten minutes of show take far longer than the two seconds it is given.
     const fs::path path = scratch_ / "show.mp4";
-    const Outcome r = run({"--video", path.string(), "--seconds", "600"}, repo_, 2, true);
+    const ToolRun r = run({"--video", path.string(), "--seconds", "600"}, repo_, 2, true);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(contains(r.err, "capture: interrupted: " + path.string() + " not written"))
         << r.err;
@@ -237,13 +195,13 @@ TEST_F(Capture, ASignalIgnoredAtTheStartStaysIgnored) {
     // the run. The signal goes to capture itself; the time limit covers the whole script.
     const fs::path path = scratch_ / "show.mp4";
     const fs::path err = scratch_ / "err";
-    const std::string script = "cd " + quoted(repo_) + " && (trap '' HUP; exec " +
-                               quoted(CAPTURE_EXE) + " --video " + quoted(path) +
-                               " --seconds 4 >/dev/null 2>" + quoted(err) + ") & pid=$!; " +
-                               "for i in $(seq 300); do [ -e " + quoted(path) +
+    const std::string script = "cd " + shell_quoted(repo_) + " && (trap '' HUP; exec " +
+                               shell_quoted(CAPTURE_EXE) + " --video " + shell_quoted(path) +
+                               " --seconds 4 >/dev/null 2>" + shell_quoted(err) + ") & pid=$!; " +
+                               "for i in $(seq 300); do [ -e " + shell_quoted(path) +
                                " ] && break; sleep 0.1; done; kill -HUP $pid; wait $pid";
-    const int raw = std::system(("timeout -k 5 120 sh -c " + quoted(script)).c_str());
-    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << raw << ": " << slurp(err);
+    const int raw = std::system(("timeout -k 5 120 sh -c " + shell_quoted(script)).c_str());
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << raw << ": " << read_file(err);
     EXPECT_TRUE(fs::exists(path));
 }
 
@@ -262,7 +220,7 @@ double channel_error(const std::vector<uint8_t>& a, const std::vector<uint8_t>& 
 
 // Seconds to the first sample of a 44100 Hz stereo WAV file above 1/1000 of full scale.
 double first_sound(const fs::path& wav) {
-    const std::string bytes = slurp(wav);
+    const std::string bytes = read_file(wav);
     for (size_t at = 44; at + 1 < bytes.size(); at += 2) {
         const auto v = static_cast<int16_t>(static_cast<uint8_t>(bytes[at]) |
                                             static_cast<uint8_t>(bytes[at + 1]) << 8);
@@ -292,7 +250,7 @@ TEST_F(Capture, VideosHoldEveryFrameTheMusicAndTheExactPicture) {
     constexpr double kSeconds = 5.5;
     constexpr int64_t kFrames = 330;
     constexpr int64_t kIntroFrame = 200;
-    const Outcome png = run({"--out", (scratch_ / "png").string(), "--frame", "200"}, repo_);
+    const ToolRun png = run({"--out", (scratch_ / "png").string(), "--frame", "200"}, repo_);
     ASSERT_EQ(png.status, 0) << png.err;
     RgbImage reference;
     std::string error;
@@ -314,7 +272,7 @@ TEST_F(Capture, VideosHoldEveryFrameTheMusicAndTheExactPicture) {
         SCOPED_TRACE(c.file);
         const fs::path path = scratch_ / c.file;
         const fs::path wav = scratch_ / (std::string(c.file) + ".wav");
-        const Outcome r =
+        const ToolRun r =
             run({"--video", path.string(), "--wav", wav.string(), "--seconds", "5.5"}, repo_);
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_TRUE(contains(r.err, "330 of 330 frames, 5.5 of 5.5 s of show")) << r.err;

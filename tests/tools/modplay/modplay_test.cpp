@@ -2,49 +2,24 @@
 // file and create nothing, and WAV files of exactly the asked or played length, bit for bit
 // what the player renders.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "music/mod_builder.h"
+#include "tools/run_tool.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string read_text(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 void write_bytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string quoted(const std::string& arg) {
-    std::string q(1, '\'');
-    for (char c : arg) {
-        if (c == '\'') {
-            q.append("'\\''");
-        } else {
-            q.push_back(c);
-        }
-    }
-    q.push_back('\'');
-    return q;
 }
 
 // Each test runs in a fresh directory holding song.mod (a short song that ends by itself),
@@ -75,20 +50,10 @@ class Modplay : public testing::Test {
     void TearDown() override { fs::remove_all(dir); }
 
     // Runs modplay in the test's directory with a time limit; stdin from `input` if given.
-    Outcome run(const std::vector<std::string>& args, const std::string& input = "/dev/null",
+    ToolRun run(const std::vector<std::string>& args, const std::string& input = "/dev/null",
                 const std::string& audio_driver = "dummy") const {
-        std::string command = "cd " + quoted(dir.string()) + " && SDL_AUDIODRIVER=" + audio_driver +
-                              " timeout 30 " + MODPLAY;
-        for (const auto& a : args) command.append(" ").append(quoted(a));
-        command.append(" <").append(quoted(input)).append(" >stdout.txt 2>stderr.txt");
-        Outcome r;
-        const int raw = std::system(command.c_str());
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = read_text(dir / "stdout.txt");
-        r.err = read_text(dir / "stderr.txt");
-        fs::remove(dir / "stdout.txt");
-        fs::remove(dir / "stderr.txt");
-        return r;
+        return run_tool("SDL_AUDIODRIVER=" + audio_driver + " timeout 30 " + MODPLAY, args, dir,
+                        dir, input);
     }
 
     // What the player renders for the song, without looping, until it ends or `frames` pass.
@@ -101,7 +66,7 @@ class Modplay : public testing::Test {
 
     // The WAV's sample frames after checking its header.
     std::vector<int16_t> wav_frames(const fs::path& path) const {
-        const std::string bytes = read_text(path);
+        const std::string bytes = read_file(path);
         EXPECT_GE(bytes.size(), 44u);
         if (bytes.size() < 44) return {};
         auto u32 = [&](size_t at) {
@@ -175,7 +140,7 @@ TEST_F(Modplay, HelpUsageErrorsAndFailures) {
     };
     for (const Case& c : cases) {
         const std::string what = testing::PrintToString(c.args);
-        const Outcome r = run(c.args);
+        const ToolRun r = run(c.args);
         EXPECT_EQ(r.status, c.status) << what << "\n" << r.err;
         EXPECT_EQ(r.out.substr(0, std::string(c.out_starts).size()), c.out_starts) << what;
         if (std::string(c.out_starts).empty()) {
@@ -209,7 +174,7 @@ TEST_F(Modplay, WavHoldsExactlyTheAskedOrPlayedLength) {
     };
     for (const Case& c : cases) {
         const std::string what = testing::PrintToString(c.args);
-        const Outcome r = run(c.args, (dir / "song.mod").string());
+        const ToolRun r = run(c.args, (dir / "song.mod").string());
         ASSERT_EQ(r.status, 0) << what << "\n" << r.err;
         EXPECT_EQ(r.err, "") << what;
         EXPECT_NE(r.out.find("Wrote out.wav"), std::string::npos) << what << r.out;
@@ -232,7 +197,7 @@ TEST_F(Modplay, WavHoldsExactlyTheAskedOrPlayedLength) {
 // asked for (written through a link to /dev/null: 66 minutes of WAV).
 TEST_F(Modplay, LongSongGetsTheSecondsAskedForPastAnHour) {
     fs::create_symlink("/dev/null", dir / "null.wav");
-    const Outcome r = run({"endless.mod", "-o", "null.wav", "--seconds", "4000"});
+    const ToolRun r = run({"endless.mod", "-o", "null.wav", "--seconds", "4000"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Wrote null.wav: 66:40.0, 176400000 frames\n"), std::string::npos)
         << r.out;
@@ -244,7 +209,7 @@ TEST_F(Modplay, WritingThatFailsSaysWhyAndLeavesWhatItDidNotCreate) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     fs::create_symlink("/dev/full", dir / "full.wav");
     for (const char* seconds : {"0.001", "3"}) {
-        const Outcome r = run({"song.mod", "-o", "full.wav", "--seconds", seconds});
+        const ToolRun r = run({"song.mod", "-o", "full.wav", "--seconds", seconds});
         EXPECT_EQ(r.status, 1) << seconds;
         EXPECT_EQ(r.err, "modplay: full.wav: writing failed: No space left on device\n") << seconds;
         EXPECT_TRUE(fs::is_symlink(dir / "full.wav")) << seconds << ": the link was removed";
@@ -253,17 +218,17 @@ TEST_F(Modplay, WritingThatFailsSaysWhyAndLeavesWhatItDidNotCreate) {
 
 // Through SDL's dummy audio driver, which plays in real time: a short stretch, then the end.
 TEST_F(Modplay, PlaysThroughTheDeviceOrSaysWhyNot) {
-    const Outcome played = run({"song.mod", "--seconds", "0.3"});
+    const ToolRun played = run({"song.mod", "--seconds", "0.3"});
     EXPECT_EQ(played.status, 0) << played.err;
     EXPECT_EQ(played.err, "");
     EXPECT_NE(played.out.find("\r0:00.3 / 0:05.8 \n"), std::string::npos) << played.out;
-    const Outcome silent = run({"song.mod", "--seconds", "0.3"}, "/dev/null", "nosuch");
+    const ToolRun silent = run({"song.mod", "--seconds", "0.3"}, "/dev/null", "nosuch");
     EXPECT_EQ(silent.status, 1);
     EXPECT_EQ(silent.err.substr(0, 18), "modplay: no audio:") << silent.err;
 }
 
 TEST_F(Modplay, SampleDataCutShortPlaysAndSaysSoOnce) {
-    const Outcome r = run({"cut.mod", "-o", "out.wav", "--seconds", "2"});
+    const ToolRun r = run({"cut.mod", "-o", "out.wav", "--seconds", "2"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err,
               "cut.mod: sample data cut short (1500 of 2000 bytes); playing what is there\n");
@@ -279,7 +244,7 @@ TEST_F(Modplay, SampleNamesAndTitleShowNoControlCharacters) {
     named[22] = '\r';
     named[23] = 'b';
     write_bytes(dir / "named.mod", named);
-    const Outcome r = run({"named.mod", "-o", "out.wav", "--seconds", "0.1"});
+    const ToolRun r = run({"named.mod", "-o", "out.wav", "--seconds", "0.1"});
     EXPECT_EQ(r.status, 0) << r.err;
     for (char ch : r.out) {
         const auto c = static_cast<unsigned char>(ch);
