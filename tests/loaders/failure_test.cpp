@@ -1,5 +1,5 @@
-// Buffered reading at block boundaries and after a failed read, and the reason each refused
-// file is given: the file at fault is named, innermost first.
+// Buffered reading after a failed read, and the reason each refused file is given: the file at
+// fault is named, innermost first.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -15,49 +15,6 @@
 #include "loaders/test_files.h"
 
 namespace {
-
-using Lines = std::vector<std::string>;
-
-Lines read_all(InputFile* in, size_t size) {
-    Lines lines;
-    std::vector<char> buffer(size);
-    while (read_line(in, buffer.data(), size) >= 0) lines.emplace_back(buffer.data());
-    return lines;
-}
-
-TEST(ReadLine, LinesAcrossBlockBoundaries) {
-    const size_t B = INPUT_BLOCK_SIZE;
-    const std::string x(B - 1, 'x');
-    struct Case {
-        const char* name;
-        std::string text;
-        size_t size;
-        Lines expected;
-    };
-    const Case cases[] = {
-        {"feed is the last byte of a block", x + "\nz", 2 * B, {x, "z"}},
-        {"feed is the first byte of a block", x + "y\nz\n", 2 * B, {x + "y", "z"}},
-        {"CR and LF in different blocks", x + "\r\nz", 2 * B, {x, "z"}},
-        {"CRs on both sides of a boundary", x + "\r\r\ry\r\n", 2 * B, {x + "y"}},
-        {"a line over three blocks, cut",
-         std::string(3 * B, 'w') + "\nv 1\n",
-         OBJ_LINE_SIZE,
-         {std::string(80, 'w'), "v 1"}},
-        {"no feed at the end of a long file",
-         x + x + "tail",
-         OBJ_LINE_SIZE,
-         {std::string(80, 'x')}},
-        {"NUL bytes are kept", std::string("a\0b\nc", 5), 8, {"a", "c"}},
-    };
-    TempDir temp;
-    for (const Case& c : cases) {
-        InputFile* in = input_open(temp.write("lines.txt", c.text).c_str());
-        ASSERT_NE(in, nullptr) << c.name;
-        EXPECT_EQ(read_all(in, c.size), c.expected) << c.name;
-        EXPECT_EQ(in->error, 0) << c.name;
-        input_close(in);
-    }
-}
 
 TEST(ReadLine, AFailedReadIsAnErrorNotTheEnd) {
     TempDir temp;

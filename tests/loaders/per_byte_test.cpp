@@ -77,11 +77,23 @@ std::string random_text(std::mt19937& random) {
     return text;
 }
 
+// A line feed as the last or the first byte of a block, CR and LF in different blocks, CRs on
+// both sides of a boundary, a line over three blocks, a long file without a last feed and NUL
+// bytes; then random texts.
 TEST(PerByteModel, ReadLineFromFiles) {
+    const std::string x(BLOCK - 1, 'x');
+    std::vector<std::string> texts = {x + "\nz",
+                                      x + "y\nz\n",
+                                      x + "\r\nz",
+                                      x + "\r\r\ry\r\n",
+                                      std::string(3 * BLOCK, 'w') + "\nv 1\n",
+                                      x + x + "tail",
+                                      std::string("a\0b\nc", 5)};
     std::mt19937 random(11);
+    while (texts.size() < 7 + 120) texts.push_back(random_text(random));
     TempDir temp;
-    for (int round = 0; round < 120; ++round) {
-        const std::string text = random_text(random);
+    for (size_t round = 0; round < texts.size(); ++round) {
+        const std::string& text = texts[round];
         const std::string path = temp.write("t.txt", text);
         for (size_t size : {size_t{1}, size_t{2}, size_t{5}, size_t{OBJ_LINE_SIZE},
                             INPUT_BLOCK_SIZE, INPUT_BLOCK_SIZE + 2}) {
