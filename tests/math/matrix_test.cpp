@@ -126,21 +126,6 @@ TEST_F(MatrixStack, TranslationHelpersWrap) {
     EXPECT_EQ(current_matrix->m[3][2], -5);
 }
 
-TEST_F(MatrixStack, EulerRotationMatchesTheAxisRotations) {
-    // With two angles zero, the block is a single axis rotation, up to the halved products.
-    Matrix euler;
-    matrix_identity(&euler);
-    matrix_euler_rotation(&euler, 0x1E0000, 0, 0);
-    Matrix y;
-    matrix_rotation_y(&y, 0x1E0000);
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) EXPECT_NEAR(euler.m[r][c], y.m[r][c], 4) << r << c;
-    EXPECT_EQ(euler.m[3][3], 0x10000) << "row 3 and column 3 are left as they are";
-
-    matrix_euler_rotation(&euler, 0, 0x2D0000, 0);
-    EXPECT_EQ(euler.m[2][1], -deg_sin(0x2D0000)) << "m[2][1] is exactly -sin b";
-}
-
 // Rz(c) x Rx(b) x Ry(a) composed from the single-axis constructors on the stack: the same
 // rotation reached by a different route, each step rounding on its own.
 Matrix composed_rotation(Fixed a, Fixed b, Fixed c) {
@@ -161,14 +146,14 @@ Matrix composed_rotation(Fixed a, Fixed b, Fixed c) {
 TEST_F(MatrixStack, EulerRotationWithAllThreeAnglesMatchesTheComposedAxes) {
     // Heading, pitch, roll in whole degrees; every three-factor term is large in some entry.
     const int angles[][3] = {
-        {30, 45, 60},   {90, 90, 90},  {0, 90, 0},      {45, 45, 45},   {120, -30, 200},
-        {-75, 10, 300}, {359, 181, 1}, {200, 270, 135}, {15, -60, -45}, {270, 45, 90},
+        {30, 0, 0},      {30, 45, 60},    {90, 90, 90},   {0, 90, 0},
+        {45, 45, 45},    {120, -30, 200}, {-75, 10, 300}, {359, 181, 1},
+        {200, 270, 135}, {15, -60, -45},  {270, 45, 90},
     };
     for (const auto& degrees : angles) {
         const Fixed a = degrees[0] * FIXED_ONE, b = degrees[1] * FIXED_ONE,
                     c = degrees[2] * FIXED_ONE;
-        Matrix euler;
-        matrix_identity(&euler);
+        Matrix euler = filled(7);
         matrix_euler_rotation(&euler, a, b, c);
         const Matrix expected = composed_rotation(a, b, c);
         for (int r = 0; r < 3; ++r)
@@ -177,6 +162,10 @@ TEST_F(MatrixStack, EulerRotationWithAllThreeAnglesMatchesTheComposedAxes) {
                     << "angles " << degrees[0] << ", " << degrees[1] << ", " << degrees[2]
                     << " at m[" << r << "][" << col << "]";
         EXPECT_EQ(euler.m[2][1], -deg_sin(b));
+        for (int k = 0; k < 4; ++k) {  // row 3 and column 3 are left as they are
+            EXPECT_EQ(euler.m[3][k], filled(7).m[3][k]);
+            EXPECT_EQ(euler.m[k][3], filled(7).m[k][3]);
+        }
     }
 }
 
