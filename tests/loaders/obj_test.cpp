@@ -1,39 +1,17 @@
 #include "loaders/obj.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
 
 #include "loaders/pcx.h"
 #include "loaders/test_files.h"
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
-TEST(ReadLine, SplitsLinesAndCutsLongOnes) {
-    const std::string long_line = "#" + std::string(79, 'c') + "v 1 2 3 and more to come";
-    const std::string exact(80, 'e');
-    const std::tuple<const char*, std::string, Lines> cases[] = {
-        {"CR LF", "v 1 2 3\r\nf 1 2 3\r\n", {"v 1 2 3", "f 1 2 3"}},
-        {"empty lines", "a\n\n\nb", {"a", "", "", "b"}},
-        {"lone CRs", "a\r\rb\r", {"ab"}},
-        {"empty file", "", {}},
-        {"first 80 kept, rest skipped", long_line + "\nf 1\n", {long_line.substr(0, 80), "f 1"}},
-        {"exactly 80", exact + "\nx", {exact, "x"}},
-    };
+// Size 0 stores nothing and consumes nothing (other sizes: per_byte_test.cpp).
+TEST(ReadLine, SizeZeroLeavesTheLineForTheNextRead) {
     TempDir temp;
-    for (const auto& [name, text, expected] : cases) {
-        InputFile* in = input_open(temp.write("lines.txt", text).c_str());
-        Lines lines;
-        char buffer[OBJ_LINE_SIZE];
-        while (read_line(in, buffer, sizeof(buffer)) >= 0) lines.emplace_back(buffer);
-        input_close(in);
-        EXPECT_EQ(lines, expected) << name;
-    }
-    // Size 0 stores nothing and consumes nothing.
     InputFile* in = input_open(temp.write("z.txt", std::string("abc")).c_str());
     char buffer[8] = {'x'};
     EXPECT_EQ(read_line(in, buffer, 0), 0);

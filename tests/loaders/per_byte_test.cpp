@@ -77,20 +77,28 @@ std::string random_text(std::mt19937& random) {
     return text;
 }
 
-// A line feed as the last or the first byte of a block, CR and LF in different blocks, CRs on
-// both sides of a boundary, a line over three blocks, a long file without a last feed and NUL
-// bytes; then random texts.
+// CR LF, empty lines, lone CRs, an empty file, lines of exactly and over 80 characters, a line
+// feed as the last or the first byte of a block, CR and LF in different blocks, CRs on both
+// sides of a boundary, a line over three blocks, a long file without a last feed and NUL bytes;
+// then random texts.
 TEST(PerByteModel, ReadLineFromFiles) {
     const std::string x(BLOCK - 1, 'x');
-    std::vector<std::string> texts = {x + "\nz",
+    std::vector<std::string> texts = {"v 1 2 3\r\nf 1 2 3\r\n",
+                                      "a\n\n\nb",
+                                      "a\r\rb\r",
+                                      "",
+                                      std::string(80, 'e') + "\nx",
+                                      std::string(100, 'c') + "\nf 1\n",
+                                      x + "\nz",
                                       x + "y\nz\n",
                                       x + "\r\nz",
                                       x + "\r\r\ry\r\n",
                                       std::string(3 * BLOCK, 'w') + "\nv 1\n",
                                       x + x + "tail",
                                       std::string("a\0b\nc", 5)};
+    const size_t fixed = texts.size();
     std::mt19937 random(11);
-    while (texts.size() < 7 + 120) texts.push_back(random_text(random));
+    while (texts.size() < fixed + 120) texts.push_back(random_text(random));
     TempDir temp;
     for (size_t round = 0; round < texts.size(); ++round) {
         const std::string& text = texts[round];
