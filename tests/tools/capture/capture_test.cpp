@@ -35,7 +35,8 @@ int decode_error(Ycc ycc, uint32_t colour) {
 
 TEST(PaletteYcc, PrimariesSitNextToTheirTextbookCodesAndDecodeNoWorse) {
     // BT.709, limited range: the published 8-bit codes, each component rounded on its own.
-    // The chosen code may differ by a step where that decodes nearer the colour.
+    // The chosen code may differ by a step where that decodes nearer the colour (black and
+    // white decode exactly from theirs, so from the chosen ones too).
     struct Case {
         uint32_t colour;
         Ycc textbook;
@@ -53,8 +54,6 @@ TEST(PaletteYcc, PrimariesSitNextToTheirTextbookCodesAndDecodeNoWorse) {
         EXPECT_LE(std::abs(got.cr - c.textbook.cr), 1);
         EXPECT_LE(decode_error(got, c.colour), decode_error(c.textbook, c.colour));
     }
-    EXPECT_EQ(decode_error(ycc_from_rgbx(rgbx(0, 0, 0)), rgbx(0, 0, 0)), 0);
-    EXPECT_EQ(decode_error(ycc_from_rgbx(rgbx(255, 255, 255)), rgbx(255, 255, 255)), 0);
 }
 
 TEST(PaletteYcc, EveryPaletteColourComesBackWithinOneStep) {
