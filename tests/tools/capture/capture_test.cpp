@@ -6,13 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "demo/headless.h"
 #include "platform/framebuffer.h"
+#include "tools/run_tool.h"
 #include "video.h"
 #include "wav.h"
 #include "yuv.h"
@@ -136,11 +135,6 @@ class WavFile : public ::testing::Test {
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    std::vector<uint8_t> bytes(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
     static uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
         return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
     }
@@ -160,7 +154,8 @@ TEST_F(WavFile, SizesAreFilledInWhenFinished) {
         ASSERT_TRUE(wav.append(second, 1, &error)) << error;
         ASSERT_TRUE(wav.finish(&error)) << error;
     }
-    const std::vector<uint8_t> b = bytes(path);
+    const std::string text = read_file(path);
+    const std::vector<uint8_t> b(text.begin(), text.end());
     ASSERT_EQ(b.size(), 44u + 12u);
     EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "RIFF");
     EXPECT_EQ(le32(b, 4), 36u + 12u);

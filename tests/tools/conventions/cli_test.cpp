@@ -9,11 +9,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <initializer_list>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "tools/run_tool.h"
 
 namespace {
 
@@ -59,11 +59,6 @@ std::string literal(const std::string& text) {
         pattern += c;
     }
     return pattern;
-}
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 TEST(CommandLine, AcceptsWellFormedValues) {
