@@ -86,8 +86,8 @@ TEST_F(Audio, MissingModuleIsNamedAndTheShowGoesOnSilently) {
 TEST_F(Audio, BrokenModulesAreNamedWithTheReason) {
     std::vector<uint8_t> refused = song();
     std::memcpy(refused.data() + 1080, "FLT4", 4);
-    std::vector<uint8_t> short_samples = song();
-    short_samples.resize(short_samples.size() - 400);
+    const std::vector<uint8_t> whole = song();
+    const std::vector<uint8_t> short_samples(whole.begin(), whole.end() - 400);
     struct Case {
         std::vector<uint8_t> bytes;  // written when `kind` is a file
         fs::file_type kind;
