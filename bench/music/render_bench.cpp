@@ -59,7 +59,8 @@ std::vector<uint8_t> dense_module() {
     return image;
 }
 
-// Renders 60 seconds of `image`, looping, as the device callback does: 1024-frame buffers.
+// Renders 60 seconds of `image`, looping, as the device callback does: 1024-frame buffers, with
+// ramping as the benchmark's argument says (1, the default everywhere, or 0: the exact output).
 // Reports the speed as multiples of real time and a checksum that changes with the output.
 void render_60s(benchmark::State& state, const std::vector<uint8_t>& image) {
     constexpr int32_t seconds = 60;
@@ -69,6 +70,7 @@ void render_60s(benchmark::State& state, const std::vector<uint8_t>& image) {
         checksum = 0;
         ModPlayer* p = player_create(44100, image.data(), static_cast<uint32_t>(image.size()));
         player_set_looping(p, 1);
+        player_set_ramping(p, static_cast<uint8_t>(state.range(0)));
         for (int32_t done = 0; done < 44100 * seconds; done += 1024) {
             player_render_s16(p, out.data(), 1024);
             checksum = checksum * 31 + static_cast<uint16_t>(out[0] ^ out[1023] ^ out[2047]);
@@ -85,7 +87,7 @@ void render_60s(benchmark::State& state, const std::vector<uint8_t>& image) {
 void BM_RenderDense60s(benchmark::State& state) {
     render_60s(state, dense_module());
 }
-BENCHMARK(BM_RenderDense60s)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderDense60s)->ArgName("ramp")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 // Real modules, as the program and modplay play them: 60 seconds with looping on, rendered in
 // 1024-frame buffers from the file image in memory. Run from the repository root; corpus files
@@ -113,8 +115,12 @@ void BM_RenderModule60s(benchmark::State& state, const char* path) {
     render_60s(state, image);
 }
 
-#define MODULE_BENCH(name, path) \
-    BENCHMARK_CAPTURE(BM_RenderModule60s, name, path)->Unit(benchmark::kMillisecond)
+#define MODULE_BENCH(name, path)                      \
+    BENCHMARK_CAPTURE(BM_RenderModule60s, name, path) \
+        ->ArgName("ramp")                             \
+        ->Arg(1)                                      \
+        ->Arg(0)                                      \
+        ->Unit(benchmark::kMillisecond)
 MODULE_BENCH(brumo, "res/brumo.mod");
 MODULE_BENCH(agony, "../shared/corpus/mod/agony.mod");
 MODULE_BENCH(man_s_mi, "../shared/corpus/mod/man_s_mi.mod");

@@ -147,8 +147,11 @@ bool row_effect(ModPlayer* player, Channel& ch, uint32_t& start) {
             if (xx != 0) ch.offset_param = xx;
             start = uint32_t{ch.offset_param} * 256;
             if (ch.trigger == 0) {
+                // A jump within the sounding note: the old place fades as the new one rises.
+                player_fade_note(player, ch.index);
                 ch.sample_pos = start;
                 voice_restart(&player->voices[ch.index]);
+                voice_fade_in(&player->voices[ch.index]);
             }
             break;
         case CMD_VOLUME_SLIDE:
@@ -178,10 +181,13 @@ bool row_effect(ModPlayer* player, Channel& ch, uint32_t& start) {
         case CMD_EXTENDED:
             return row_extended(player, ch, xx >> 4, xx & 0x0F);
         case CMD_SPEED:
+            // A row's effects apply in channel order: F00 ends the song after this row unless a
+            // later channel sets a speed.
             if (xx == 0) {
-                player->song_end = 1;  // F00 ends the song after this row
+                player->song_end = 1;
             } else if ((xx & 0xE0) == 0) {
                 player->speed = xx;
+                player->song_end = 0;
             } else {
                 player->tempo = xx;
                 player_update_tick_length(player);
@@ -267,6 +273,10 @@ void player_row_effects(ModPlayer* player, int c) {
     if (ch.effect != 0 && !row_effect(player, ch, start)) return;
     if ((ch.effect >> 8) != CMD_TREMOLO) voice_set_volume(voice, ch.volume);
     if (ch.trigger == 1) {
+        // The note sounding until now dies away on its own; the new one rises from silence to
+        // its volume over a ramp, after which its samples are heard as they are.
+        player_fade_note(player, c);
+        voice_fade_in(voice);
         ch.first_pass = 1;
         set_pitch(player, ch, ch.period);
         ch.active_sample = ch.sample;

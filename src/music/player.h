@@ -29,6 +29,11 @@ inline constexpr uint32_t MOD_HEADER_SIZE = 1084;
 inline constexpr uint32_t MOD_PATTERN_SIZE = MOD_ROWS * MOD_CHANNELS * 4;
 inline constexpr int PERIOD_MIN = 113;
 inline constexpr int PERIOD_MAX = 856;
+// Ramp lengths with ramping on. 1.5 ms (66 frames at 44100 Hz) spreads a full-scale step into
+// steps below 500, far from a click, and stays well inside a tick (20 ms at tempo 125, 10 ms at
+// the fastest) and inside the attack of any instrument worth hearing.
+inline constexpr uint32_t VOLUME_RAMP_US = 1500;  // a volume change; a note rising from silence
+inline constexpr uint32_t NOTE_FADE_US = 1500;    // a cut-off note; a sample running out
 
 using PlayerCallback = void (*)(void* data);
 
@@ -49,6 +54,16 @@ struct PatternCell {
 };
 
 struct ModPlayer;
+
+// A note cut off by a new note on its channel, fading out on a voice of its own while the new
+// note starts: it plays on from where it stood, through a copy of the channel's place in its
+// sample, and its volume ramps to 0.
+struct NoteFade {
+    Voice voice;
+    const SampleInfo* sample;  // the sample it plays; null once it has run out
+    uint32_t sample_pos;       // as Channel::sample_pos
+    uint8_t first_pass;        // as Channel::first_pass
+};
 
 struct Channel {
     ModPlayer* player;
@@ -80,6 +95,12 @@ struct Channel {
     uint8_t loop_row;
     uint8_t slide_param;
     uint8_t retrigger_interval;
+    // With ramping, a sample that runs out dies away over a few source samples from its last
+    // value instead of dropping to silence at once.
+    int8_t last_byte;     // the latest sample byte fetched (0 before any)
+    int8_t tail_from;     // the value the decay starts from
+    uint8_t tail_length;  // source samples the decay lasts
+    uint8_t tail_left;    // source samples of it still to be fetched
 };
 
 struct ModPlayer {
@@ -93,6 +114,9 @@ struct ModPlayer {
     PatternCell patterns[MOD_PATTERNS][MOD_ROWS][MOD_CHANNELS];
     std::array<Voice, MOD_CHANNELS> voices;
     std::array<Channel, MOD_CHANNELS> channels;
+    std::array<NoteFade, MOD_CHANNELS> fades;  // one per channel, heard while its ramp lasts
+    uint8_t ramping;  // volume changes ramp and cut-off notes fade (on after player_create)
+    uint8_t faded;    // the latest player_render mixed a fade: sums may pass the 16-bit range
     uint16_t sample_rate;
     uint8_t looping;
     uint8_t ended;
@@ -143,6 +167,13 @@ ModPlayer* player_create(uint16_t sample_rate, const uint8_t* module_data, uint3
 bool player_refusal(const uint8_t* module_data, uint32_t module_size, char* reason, size_t size);
 // Releases the player (not the module image). Null is ignored.
 void player_free(ModPlayer* player);
+// Ramping on (the default) or off. On, a volume change moves to the new volume over
+// VOLUME_RAMP_US, and a note cut off (by a new note, a jump within it, a frequency of 0 or its
+// sample running out) fades out over NOTE_FADE_US instead of stopping dead, so none of them
+// clicks; a new note rises from silence over a ramp and then plays its own samples. Off, the
+// output is the exact unramped arithmetic. Outside the ramps the two are the same sample for
+// sample.
+void player_set_ramping(ModPlayer* player, uint8_t flag);
 // Sets the coming tick's length for the current tempo: 5 x sample_rate / (2 x tempo) frames
 // with the remainder carried from tick to tick (at least 1 frame); a new tempo starts the
 // carry afresh. Tempo 125 at 44100 Hz gives 882 frames every tick.
@@ -162,6 +193,13 @@ uint64_t player_song_frames(uint16_t sample_rate, const uint8_t* module_data, ui
 void player_fetch_row(ModPlayer* player, int c);
 // The voices' fetch callback; `channel` is the Channel* whose voice is refilling.
 void sample_fetch(void* channel, int8_t* buffer);
+// Moves the sound of channel c's voice to the channel's fade, to die away there while the voice
+// starts a new note or falls silent. Nothing happens with ramping off or when the voice is
+// silent.
+void player_fade_note(ModPlayer* player, int c);
+// With ramping, fades every voice that a frequency of 0 has just silenced while it sounded (a
+// sample that ran out, a period out of range); player_render calls it before each run.
+void player_fade_silenced(ModPlayer* player);
 
 // --- Sequencer (sequencer.cpp) ---
 

@@ -75,14 +75,16 @@ class ModBuilder {
     std::array<std::vector<int8_t>, MOD_SAMPLES> data_;
 };
 
-// A player together with the image it reads from.
+// A player together with the image it reads from; without ramping unless asked, so that the
+// exact arithmetic is what is checked.
 struct TestPlayer {
     std::vector<uint8_t> image;
     std::unique_ptr<ModPlayer, void (*)(ModPlayer*)> player{nullptr, player_free};
 
-    explicit TestPlayer(std::vector<uint8_t> bytes, uint16_t rate = 44100)
+    explicit TestPlayer(std::vector<uint8_t> bytes, uint16_t rate = 44100, bool ramping = false)
         : image(std::move(bytes)) {
         player.reset(player_create(rate, image.data(), static_cast<uint32_t>(image.size())));
+        if (player) player_set_ramping(player.get(), ramping);
     }
     ModPlayer* operator->() const { return player.get(); }
     ModPlayer* get() const { return player.get(); }

@@ -145,6 +145,11 @@ TEST(Sequencer, SongEnds) {
         {"a jump to the current order's played start", two().cell(1, 2, 3, 0, 0, 0xB01), 64 + 3, 1,
          2, 1, 0},
         {"F00 ends the song after its row", two().cell(0, 7, 2, 0, 0, 0xF00), 8, 0, 7, 0, 0},
+        // A row's effects apply in channel order: the last speed command of the row decides.
+        {"F00 with a speed set after it plays on",
+         two().cell(0, 7, 1, 0, 0, 0xF00).cell(0, 7, 2, 0, 0, 0xF06), 128, 1, 63, 0, 0},
+        {"F00 after a speed ends the song",
+         two().cell(0, 7, 1, 0, 0, 0xF06).cell(0, 7, 2, 0, 0, 0xF00), 8, 0, 7, 0, 0},
         {"B past the song's end is order 0", two().cell(1, 9, 2, 0, 0, 0xB09), 64 + 10, 1, 9, 0, 0},
         // Jumps to rows not played yet are no end; the first row played again is.
         {"a jump forward over an order", three().cell(0, 1, 2, 0, 0, 0xB02), 2 + 64, 2, 63, 0, 0},
@@ -168,11 +173,13 @@ TEST(Sequencer, SongEnds) {
             882u * 6 * (c.rows + 1))
             << c.what;
 
+        // Looping, the song plays on from there: the row after the restart follows it.
         Counted looping(c.song, true);
-        looping.render(5292 * static_cast<int32_t>(c.rows + 3));
-        ASSERT_GT(looping.rows.size(), c.rows + 1) << c.what;
+        looping.render(5292 * static_cast<int32_t>(c.rows + 4));
+        ASSERT_GT(looping.rows.size(), c.rows + 2) << c.what;
         EXPECT_EQ(looping.orders[c.rows], c.next_order) << c.what;
         EXPECT_EQ(looping.rows[c.rows], c.next_row) << c.what;
+        EXPECT_EQ(looping.rows[c.rows + 1], c.next_row + 1) << c.what;
         EXPECT_EQ(player_has_ended(looping.p.get()), 0) << c.what;
     }
 }

@@ -168,7 +168,7 @@ TEST_F(Audio, LongDeviceBuffersRenderAsOneStream) {
     write_module(bytes);
     start_and_capture();
     ASSERT_NE(music_player, nullptr);
-    TestPlayer twin(bytes);
+    TestPlayer twin(bytes, 44100, true);  // the show ramps
     player_set_looping(twin.get(), 1);
     const int frames = 100000;
     std::vector<int16_t> device(2 * frames), expected(2 * frames);

@@ -84,10 +84,6 @@ class Tune : public testing::Test {
 
 Playback* Tune::playback = nullptr;
 
-const ModPlayer* playback_player() {
-    return Tune::playback->recorder.player;
-}
-
 // The show's frames follow tick_count: every row of the first pass, the opening and the main
 // part once through, starts at the tick it always has.
 TEST_F(Tune, FirstPassKeepsTheTimeline) {
@@ -129,74 +125,6 @@ TEST_F(Tune, MainPartKicksEveryFourthRowAndLoopsToItsStart) {
     EXPECT_GE((again.tick - rows()[kMainRow].tick) / 50, 60u);
     for (uint32_t r = kMainRow + 1; r < kMainRow + kMainRows; ++r) {
         EXPECT_FALSE(rows()[r].order == kMainOrder && rows()[r].row == 0) << "row " << r;
-    }
-}
-
-// One channel of the tune on its own: the other channels' notes are taken out, their effects
-// (speed, breaks, the jump back) kept, so the song runs as before.
-std::vector<uint8_t> only_channel(std::vector<uint8_t> image, int keep) {
-    const ModPlayer* p = playback_player();
-    for (size_t pattern = 0; pattern < p->pattern_count; ++pattern) {
-        for (size_t row = 0; row < MOD_ROWS; ++row) {
-            for (int c = 0; c < 4; ++c) {
-                if (c == keep) continue;
-                uint8_t* b = image.data() + MOD_HEADER_SIZE + pattern * MOD_PATTERN_SIZE +
-                             row * 16 + static_cast<size_t>(c) * 4;
-                b[0] = 0;
-                b[1] = 0;
-                b[2] &= 0x0F;
-            }
-        }
-    }
-    return image;
-}
-
-struct NoteStart {
-    ModPlayer* player = nullptr;
-    int channel = 0;
-    uint32_t ticks = 0;
-    std::vector<std::pair<size_t, int32_t>> starts;  // frame, largest output its bytes give
-};
-
-// A new note's first frames sound only the note itself: no more than its first source bytes
-// at its volume give (the voice rises from 0 toward them). A voice that carried the old
-// sound's last value into the new note would click there (the bass at 7.8 s did, by 21370).
-TEST_F(Tune, NoteStartsInTheFirst90SecondsDoNotClick) {
-    for (int channel = 0; channel < 4; ++channel) {
-        std::vector<uint8_t> image = only_channel(playback->image, channel);
-        NoteStart notes;
-        notes.channel = channel;
-        notes.player = player_create(44100, image.data(), static_cast<uint32_t>(image.size()));
-        ASSERT_NE(notes.player, nullptr);
-        player_set_looping(notes.player, 1);
-        player_set_tick_callback(
-            notes.player, [](void* d) { ++static_cast<NoteStart*>(d)->ticks; }, &notes);
-        player_set_row_callback(
-            notes.player,
-            [](void* d) {
-                auto* n = static_cast<NoteStart*>(d);
-                const Channel& ch = n->player->channels[n->channel];
-                if (ch.trigger != 1 || ch.delay_tick != 0 || ch.active_sample == 0) return;
-                const SampleInfo& s = n->player->samples[ch.active_sample - 1];
-                int32_t loudest = 0;
-                for (uint32_t k = ch.sample_pos; k < ch.sample_pos + 4 && k < s.length; ++k)
-                    loudest = std::max(loudest, std::abs(int32_t{s.data[k]}));
-                const int32_t volume = n->player->voices[n->channel].volume;
-                // Tempo 125 throughout: a row start comes after ticks x 882 frames.
-                n->starts.emplace_back(size_t{n->ticks} * 882, (volume * 256 * loudest >> 6) >> 1);
-            },
-            &notes);
-        std::vector<int16_t> audio(2 * 44100 * 90);
-        player_render_s16(notes.player, audio.data(), 44100 * 90);
-        player_free(notes.player);
-        const size_t side = (channel == 0 || channel == 3) ? 0 : 1;
-        ASSERT_GT(notes.starts.size(), 20u) << "channel " << channel;
-        for (const auto& [frame, bound] : notes.starts) {
-            for (size_t f = frame; f < frame + 3 && f < 44100 * 90; ++f) {
-                ASSERT_LE(std::abs(int32_t{audio[2 * f + side]}), bound + 1)
-                    << "channel " << channel << " at " << f / 44100.0 << " s";
-            }
-        }
     }
 }
 

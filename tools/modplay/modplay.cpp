@@ -30,12 +30,13 @@ constexpr uint64_t SONG_LIMIT_FRAMES = uint64_t{RATE} * 3600;
 constexpr size_t MAX_MODULE_BYTES = 16 << 20;
 
 constexpr const char* USAGE =
-    "usage: modplay FILE.mod [-o OUT.wav] [--seconds N] [--loop]\n"
+    "usage: modplay FILE.mod [-o OUT.wav] [--seconds N] [--loop] [--no-ramp]\n"
     "Plays a 4-channel, 31-sample tracker module (signature M.K., M!K! or 4CHN) through the\n"
     "audio device, or renders it to a WAV file. FILE - reads the module from standard input.\n"
     "  -o OUT.wav     render to a WAV file (44100 Hz, 16-bit stereo) instead of playing\n"
     "  --seconds N    stop after N seconds (decimals allowed, at most 21600)\n"
     "  --loop         start the song again at its end (needs --seconds with -o)\n"
+    "  --no-ramp      the exact unramped output: cut-off notes stop dead, volumes jump\n"
     "  -h, --help     show this text\n"
     "Without --seconds it stops when the song ends: after its last row, at the first jump back\n"
     "to a row already played, or at F00.\n"
@@ -46,6 +47,7 @@ struct Options {
     const char* output = nullptr;
     uint64_t frames = 0;  // 0: until the song ends
     bool loop = false;
+    bool ramp = true;  // volume ramps and note fades, so that nothing clicks
 };
 
 Options parse(int argc, char** argv) {
@@ -55,6 +57,8 @@ Options parse(int argc, char** argv) {
         const char* arg = cli_next(&line);
         if (std::strcmp(arg, "--loop") == 0) {
             opt.loop = true;
+        } else if (std::strcmp(arg, "--no-ramp") == 0) {
+            opt.ramp = false;
         } else if (std::strcmp(arg, "-o") == 0) {
             opt.output = cli_value(&line, arg);
         } else if (std::strcmp(arg, "--seconds") == 0) {
@@ -295,6 +299,7 @@ int main(int argc, char** argv) {
     print_module(name, player.get(), song_frames, ends);
 
     player_set_looping(player.get(), opt.loop ? 1 : 0);
+    player_set_ramping(player.get(), opt.ramp ? 1 : 0);
     // Without looping the song ends at its measured length; --seconds may stop it earlier.
     uint64_t frames = opt.frames;
     if (!opt.loop) frames = frames == 0 ? song_frames : std::min(frames, song_frames);

@@ -154,6 +154,7 @@ TEST_F(Modplay, WavHoldsExactlyTheAskedOrPlayedLength) {
         std::vector<std::string> args;
         uint64_t frames;
         bool looping;
+        bool ramping = true;
     };
     const Case cases[] = {
         {{"song.mod", "-o", "out.wav", "--seconds", "1.5"}, 66150, false},
@@ -163,6 +164,7 @@ TEST_F(Modplay, WavHoldsExactlyTheAskedOrPlayedLength) {
         {{"song.mod", "-o", "out.wav", "--seconds", "100"}, song_frames, false},
         {{"-", "-o", "out.wav"}, song_frames, false},  // the module from standard input
         {{"song.mod", "-o", "out.wav", "--seconds", "20.25", "--loop"}, 893025, true},
+        {{"song.mod", "-o", "out.wav", "--no-ramp"}, song_frames, false, false},
     };
     for (const Case& c : cases) {
         const std::string what = testing::PrintToString(c.args);
@@ -172,8 +174,9 @@ TEST_F(Modplay, WavHoldsExactlyTheAskedOrPlayedLength) {
         EXPECT_NE(r.out.find("Wrote out.wav"), std::string::npos) << what << r.out;
         const std::vector<int16_t> frames = wav_frames(dir / "out.wav");
         EXPECT_EQ(frames.size(), 2 * c.frames) << what;
-        // What the player renders, looping or not, until the song ends or the frames pass.
-        TestPlayer p(song);
+        // What the player renders, looping or not, ramping or not, until the song ends or the
+        // frames pass.
+        TestPlayer p(song, 44100, c.ramping);
         player_set_looping(p.get(), c.looping);
         std::vector<int16_t> expected(2 * c.frames);
         player_render_s16(p.get(), expected.data(), static_cast<int32_t>(c.frames));
