@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "music/samples.h"
+
 namespace {
 
 constexpr std::array<uint16_t, PERIOD_MAX - PERIOD_MIN + 1> make_frequency_table() {
@@ -12,24 +14,6 @@ constexpr std::array<uint16_t, PERIOD_MAX - PERIOD_MIN + 1> make_frequency_table
     }
     return table;
 }
-
-enum Command : uint8_t {
-    CMD_ARPEGGIO = 0x0,
-    CMD_PORTA_UP = 0x1,
-    CMD_PORTA_DOWN = 0x2,
-    CMD_TONE_PORTA = 0x3,
-    CMD_VIBRATO = 0x4,
-    CMD_TONE_PORTA_SLIDE = 0x5,
-    CMD_VIBRATO_SLIDE = 0x6,
-    CMD_TREMOLO = 0x7,
-    CMD_OFFSET = 0x9,
-    CMD_VOLUME_SLIDE = 0xA,
-    CMD_JUMP = 0xB,
-    CMD_SET_VOLUME = 0xC,
-    CMD_BREAK = 0xD,
-    CMD_EXTENDED = 0xE,
-    CMD_SPEED = 0xF,
-};
 
 enum Extended : uint8_t {
     EXT_FINE_PORTA_UP = 0x1,
@@ -189,8 +173,7 @@ bool row_effect(ModPlayer* player, Channel& ch, uint32_t& start) {
                 player->speed = xx;
                 player->song_end = 0;
             } else {
-                player->tempo = xx;
-                player_update_tick_length(player);
+                player->tempo = xx;  // the coming tick takes its length from it
             }
             break;
         default:
@@ -202,14 +185,6 @@ bool row_effect(ModPlayer* player, Channel& ch, uint32_t& start) {
 }  // namespace
 
 const std::array<uint16_t, PERIOD_MAX - PERIOD_MIN + 1> frequency_table = make_frequency_table();
-
-void set_tuned_frequency(Voice* voice, uint32_t hz, uint8_t finetune) {
-    if (finetune == 0) {
-        voice_set_frequency(voice, hz);
-    } else {
-        voice_set_frequency(voice, (hz * finetune_table[finetune - 1]) >> 15);
-    }
-}
 
 uint32_t period_frequency(uint16_t period, uint8_t finetune) {
     // Periods outside the table (a bare sample number on a fresh channel, arpeggios past the

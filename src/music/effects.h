@@ -5,7 +5,26 @@
 #include <array>
 #include <cstdint>
 
-#include "music/player.h"
+#include "music/module.h"
+
+// The effect commands: the upper four bits of a cell's effect.
+enum Command : uint8_t {
+    CMD_ARPEGGIO = 0x0,
+    CMD_PORTA_UP = 0x1,
+    CMD_PORTA_DOWN = 0x2,
+    CMD_TONE_PORTA = 0x3,
+    CMD_VIBRATO = 0x4,
+    CMD_TONE_PORTA_SLIDE = 0x5,
+    CMD_VIBRATO_SLIDE = 0x6,
+    CMD_TREMOLO = 0x7,
+    CMD_OFFSET = 0x9,
+    CMD_VOLUME_SLIDE = 0xA,
+    CMD_JUMP = 0xB,
+    CMD_SET_VOLUME = 0xC,
+    CMD_BREAK = 0xD,
+    CMD_EXTENDED = 0xE,
+    CMD_SPEED = 0xF,
+};
 
 // floor(3546895 / p) for p = 113..856, entry p - 113: the playback rate of period p in Hz
 // (3546895 Hz is the PAL Amiga clock periods are counted in).
@@ -24,8 +43,6 @@ inline constexpr std::array<uint8_t, 32> vibrato_table = {
     0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212, 224, 235, 244, 250, 253,
     255, 253, 250, 244, 235, 224, 212, 197, 180, 161, 141, 120, 97,  74,  49,  24};
 
-// Sets hz on the voice, scaled by finetune_table[finetune - 1] when finetune is not 0.
-void set_tuned_frequency(Voice* voice, uint32_t hz, uint8_t finetune);
 // The rate of period p with the finetune, or 0 (silence) for a period outside 113..856.
 uint32_t period_frequency(uint16_t period, uint8_t finetune);
 // The period n semitones above `period` in period_table; unchanged when it is not there.

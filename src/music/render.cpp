@@ -4,9 +4,15 @@
 #include <array>
 #include <cstring>
 
-#include "music/player.h"
+#include "music/module.h"
+#include "music/samples.h"
+#include "music/sequencer.h"
 
 namespace {
+
+// Frames rendered per internal pass of player_render_s16 and player_render_u8: their stack use
+// is bounded by it whatever n is asked for.
+constexpr int32_t RENDER_CHUNK = 1024;
 
 // A cut-off note is mixed only while its fade lasts.
 void mix_fade(ModPlayer* player, int c, int32_t* acc, int32_t run) {

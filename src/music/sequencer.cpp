@@ -1,10 +1,11 @@
 // The sequencer: one call of player_tick per tick rendered. A row lasts speed + pattern_delay
 // ticks; its first tick reads the next row, the others run the per-tick effects.
+#include "music/sequencer.h"
+
 #include <algorithm>
 #include <iterator>
 
 #include "music/effects.h"
-#include "music/player.h"
 
 namespace {
 
@@ -76,20 +77,100 @@ void player_delayed_triggers(ModPlayer* player) {
     }
 }
 
-void player_set_looping(ModPlayer* player, uint8_t flag) {
-    player->looping = flag;
+namespace {
+
+// The next tick's length in frames, moving the carried remainder on.
+uint16_t next_tick_length(ModPlayer* player) {
+    const uint32_t per_tick_x2t = 5u * player->sample_rate;  // 2 x tempo x the exact length
+    const uint32_t two_tempo = 2u * std::max<uint32_t>(player->tempo, 1);
+    const uint32_t total = per_tick_x2t + player->tick_carry;
+    player->tick_carry = total % two_tempo;
+    // Only output rates below about 13 Hz could give 0 frames; a tick is at least one frame
+    // so that rendering always moves on.
+    return static_cast<uint16_t>(std::clamp<uint32_t>(total / two_tempo, 1, UINT16_MAX));
 }
 
-void player_set_row_callback(ModPlayer* player, PlayerCallback fn, void* data) {
-    player->row_callback = fn;
-    player->row_callback_data = data;
+}  // namespace
+
+void player_update_tick_length(ModPlayer* player) {
+    // The carried fraction belongs to the tempo it was counted at; the same tempo set again
+    // keeps it, so that repeated F effects do not drift.
+    if (player->carry_tempo != player->tempo) {
+        player->tick_carry = 0;
+        player->carry_tempo = player->tempo;
+    }
+    player->samples_per_tick = next_tick_length(player);
 }
 
-void player_set_tick_callback(ModPlayer* player, PlayerCallback fn, void* data) {
-    player->tick_callback = fn;
-    player->tick_callback_data = data;
+void player_end_tick(ModPlayer* player) {
+    player->tick = static_cast<uint16_t>(player->tick + 1);
+    player->tick_sample_pos = 0;
+    player_tick(player);
+    // Once per tick, whatever tempo effects the tick ran: a tempo set twice in one row moves
+    // the carried fraction on once.
+    player_update_tick_length(player);
 }
 
-uint8_t player_has_ended(const ModPlayer* player) {
-    return player->ended;
+uint64_t player_song_frames(uint16_t sample_rate, const uint8_t* module_data, uint32_t module_size,
+                            uint64_t max_frames) {
+    ModPlayer* player = player_create(sample_rate, module_data, module_size);
+    if (player == nullptr) return 0;
+    uint64_t frames = 0;
+    while (!player->ended && frames < max_frames) {
+        frames += player->samples_per_tick;
+        player_end_tick(player);
+    }
+    player_free(player);
+    return std::min(frames, max_frames);
+}
+
+void player_fetch_row(ModPlayer* player, int c) {
+    static constexpr PatternCell EMPTY_CELL{};
+    Channel& ch = player->channels[c];
+    const uint8_t pattern = player->order_table[player->order_pos % MOD_ORDERS];
+    // A pattern that was never unpacked plays as empty rows. Rows stay below 64 (a break past
+    // the pattern's end goes to row 0), but a row set from outside is not trusted.
+    const PatternCell& cell = (pattern < player->pattern_count && player->row < MOD_ROWS)
+                                  ? player->patterns[pattern][player->row][c]
+                                  : EMPTY_CELL;
+
+    ch.effect = cell.effect;
+    if (cell.period == 0) {
+        ch.trigger = 0;
+        ch.note_period = 0;
+    } else {
+        const uint16_t p = std::clamp<uint16_t>(cell.period, PERIOD_MIN, PERIOD_MAX);
+        ch.note_period = p;
+        const int command = cell.effect >> 8;
+        // A note under tone portamento is the slide's target, not a new note.
+        if (command == CMD_TONE_PORTA || command == CMD_TONE_PORTA_SLIDE) {
+            ch.trigger = 0;
+        } else {
+            ch.trigger = 1;
+            ch.period = p;
+        }
+    }
+
+    uint8_t s = cell.sample;
+    uint8_t finetune = ch.finetune;
+    if (s == 0) {
+        s = ch.active_sample;
+        if (ch.trigger == 1 && s != 0) ch.volume = player->samples[s - 1].volume;
+    } else {
+        ch.trigger = 1;  // a sample number alone restarts the note at the current period
+        if (s > MOD_SAMPLES) {
+            s = 0;  // names no sample: the note starts silent
+        } else {
+            ch.volume = player->samples[s - 1].volume;
+            finetune = player->samples[s - 1].finetune;
+        }
+    }
+    if (s == 0 && ch.trigger == 1) {
+        ch.sample = 0;
+        ch.volume = 0;
+        ch.finetune = 0;
+    } else {
+        ch.sample = s;
+        ch.finetune = finetune;
+    }
 }

@@ -10,7 +10,7 @@
 #include <iterator>
 #include <vector>
 
-#include "music/player.h"
+#include "music/module.h"
 
 namespace {
 

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "music/player.h"
+#include "music/module.h"
+#include "music/samples.h"
+#include "music/sequencer.h"
 
 struct TestSample {
     std::vector<int8_t> data;

@@ -91,7 +91,7 @@ TEST(Render, RoutingAndTheMostNegativeSumOverSeveralPasses) {
                            .cell(0, 0, 3, 1, 428, 0)
                            .build();
     TestPlayer p16(image), p8(image);
-    const int32_t n = 5300 + 3 * RENDER_CHUNK;
+    const int32_t n = 5300 + 3 * 1024;  // several of the converters' 1024-frame passes
     std::vector<int16_t> s16(2 * n);
     std::vector<uint8_t> u8(2 * n);
     player_render_s16(p16.get(), s16.data(), n);

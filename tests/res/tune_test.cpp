@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "music/player.h"
+#include "music/module.h"
 #include "tune.h"
 
 namespace {

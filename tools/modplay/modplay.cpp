@@ -28,6 +28,7 @@ constexpr double MAX_SECONDS = 6 * 3600;
 constexpr uint64_t SONG_LIMIT_FRAMES = uint64_t{RATE} * 3600;
 // Larger than any module can be (1084 bytes of header, 128 patterns, 31 samples of 128 KiB).
 constexpr size_t MAX_MODULE_BYTES = 16 << 20;
+constexpr uint32_t WAV_CHUNK_FRAMES = 1024;  // rendered and written at a time
 
 constexpr const char* USAGE =
     "usage: modplay FILE.mod [-o OUT.wav] [--seconds N] [--loop] [--no-ramp]\n"
@@ -129,16 +130,17 @@ std::string printable(const char* text, size_t length) {
 }
 
 void print_module(const char* name, const ModPlayer* player, uint64_t song_frames, bool ends) {
-    std::printf("%s\nTitle: \"%s\"\n", name, printable(player->title, 20).c_str());
+    std::printf("%s\nTitle: \"%s\"\n", name, printable(player_title(player), 20).c_str());
     for (int i = 0; i < MOD_SAMPLES; ++i) {
-        const SampleInfo& s = player->samples[i];
+        const SampleInfo& s = *player_sample(player, i + 1);
         const std::string sample_name = printable(s.name, 22);
         if (s.length == 0 && sample_name.find_first_not_of(' ') == std::string::npos) continue;
         std::printf("  %2d  %-22s  %6u bytes%s\n", i + 1, sample_name.c_str(), s.length,
                     s.loop_length > 2 ? "  loop" : "");
     }
-    std::printf("Song: %u orders, %u patterns, %s%s\n", player->song_length, player->pattern_count,
-                clock_text(song_frames).c_str(), ends ? "" : " without reaching its end");
+    std::printf("Song: %u orders, %u patterns, %s%s\n", player_song_length(player),
+                player_pattern_count(player), clock_text(song_frames).c_str(),
+                ends ? "" : " without reaching its end");
 }
 
 // Time played against the song's length, rewritten in place.
@@ -181,10 +183,10 @@ int render_wav(ModPlayer* player, const char* path, uint64_t frames, uint64_t so
     const bool regular_file = fstat(fileno(out), &st) == 0 && S_ISREG(st.st_mode);
     const bool progress = isatty(fileno(stdout));
     bool ok = std::fwrite(wav_header(static_cast<uint32_t>(frames * 4)).data(), 44, 1, out) == 1;
-    std::vector<int16_t> buffer(2 * RENDER_CHUNK);
-    std::vector<uint8_t> bytes(4 * RENDER_CHUNK);
+    std::vector<int16_t> buffer(2 * WAV_CHUNK_FRAMES);
+    std::vector<uint8_t> bytes(4 * WAV_CHUNK_FRAMES);
     for (uint64_t done = 0; ok && done < frames;) {
-        const auto n = static_cast<uint32_t>(std::min<uint64_t>(RENDER_CHUNK, frames - done));
+        const auto n = static_cast<uint32_t>(std::min<uint64_t>(WAV_CHUNK_FRAMES, frames - done));
         player_render_s16(player, buffer.data(), static_cast<int32_t>(n));
         for (uint32_t i = 0; i < 2 * n; ++i) {  // WAV data is little-endian whatever the host
             bytes[2 * i] = static_cast<uint8_t>(buffer[i]);
