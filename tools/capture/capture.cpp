@@ -21,7 +21,7 @@
 #include "platform/framebuffer.h"
 #include "png_io.h"
 #include "video.h"
-#include "wav.h"
+#include "wav_file.h"
 
 namespace {
 
@@ -149,10 +149,15 @@ Plan make_plan(const CommandLine& line, const Options& o) {
     return plan;
 }
 
+// The music the show renders up to its last frame, which starts after the intro.
+uint64_t music_frames(const HeadlessShow& show, const Plan& plan) {
+    return plan.end > INTRO_FRAMES ? headless_music_sample(show, plan.end - INTRO_FRAMES) : 0;
+}
+
 // Where the music goes as the show renders it. The sink cannot fail the renderer, so it
 // keeps the first failure for the frame loop to see.
 struct Outputs {
-    WavWriter* wav = nullptr;
+    WavFile* wav = nullptr;
     VideoWriter* video = nullptr;
     uint64_t video_samples = 0;  // stereo frames handed to the video, silence included
     std::string error;
@@ -214,9 +219,10 @@ bool run_video(HeadlessShow* show, const Options& options, const Plan& plan, Out
         return false;
     }
     out->video = &video;
-    WavWriter wav;
+    WavFile wav;
     if (!options.wav_path.empty()) {
-        if (!wav.open(options.wav_path, SHOW_SAMPLE_RATE, error)) return false;
+        if (!wav.open(options.wav_path, SHOW_SAMPLE_RATE, music_frames(*show, plan), error))
+            return false;
         out->wav = &wav;
     }
     const Clock::time_point start = Clock::now();
@@ -268,9 +274,10 @@ bool run_frames(HeadlessShow* show, const Options& options, const Plan& plan, Ou
                 std::string* error) {
     // The file first: the writer removes it again when the folder cannot be made, while a
     // folder made first would stay behind when the file cannot.
-    WavWriter wav;
+    WavFile wav;
     if (!options.wav_path.empty()) {
-        if (!wav.open(options.wav_path, SHOW_SAMPLE_RATE, error)) return false;
+        if (!wav.open(options.wav_path, SHOW_SAMPLE_RATE, music_frames(*show, plan), error))
+            return false;
         out->wav = &wav;
     }
     if (!options.out_dir.empty()) {

@@ -17,6 +17,7 @@
 
 #include "cli.h"
 #include "music/player.h"
+#include "wav_file.h"
 
 namespace {
 
@@ -150,65 +151,32 @@ void print_progress(uint64_t frames, uint64_t song_frames, bool loop) {
     std::fflush(stdout);
 }
 
-void put32(uint8_t* p, uint32_t v) {
-    for (int k = 0; k < 4; ++k) p[k] = static_cast<uint8_t>(v >> (8 * k));
-}
-
-// A canonical 44-byte WAV header for 16-bit stereo PCM at 44100 Hz.
-std::array<uint8_t, 44> wav_header(uint32_t data_bytes) {
-    std::array<uint8_t, 44> h{};
-    std::memcpy(h.data(), "RIFF", 4);
-    put32(h.data() + 4, 36 + data_bytes);
-    std::memcpy(h.data() + 8, "WAVEfmt ", 8);
-    put32(h.data() + 16, 16);
-    h[20] = 1;  // PCM
-    h[22] = 2;  // channels
-    put32(h.data() + 24, RATE);
-    put32(h.data() + 28, RATE * 4);
-    h[32] = 4;   // bytes per frame
-    h[34] = 16;  // bits per sample
-    std::memcpy(h.data() + 36, "data", 4);
-    put32(h.data() + 40, data_bytes);
-    return h;
-}
-
-// Writes exactly `frames` frames (the song ends at or after them).
-int render_wav(ModPlayer* player, const char* path, uint64_t frames, uint64_t song_frames,
-               bool loop) {
-    FILE* out = std::fopen(path, "wb");
-    if (out == nullptr) cli_fail(PROGRAM, "%s: cannot create: %s", path, std::strerror(errno));
-    // Only a file of our own is removed when writing fails; a device, a pipe or what a link
-    // names is left alone.
-    struct stat st {};
-    const bool regular_file = fstat(fileno(out), &st) == 0 && S_ISREG(st.st_mode);
+// Writes exactly `frames` frames (the song ends at or after them). False, with the message in
+// `error`, when the file cannot be written; a file of our own is then removed.
+bool write_wav(ModPlayer* player, const char* path, uint64_t frames, uint64_t song_frames,
+               bool loop, std::string* error) {
+    WavFile wav;
+    if (!wav.open(path, RATE, frames, error)) return false;
     const bool progress = isatty(fileno(stdout));
-    bool ok = std::fwrite(wav_header(static_cast<uint32_t>(frames * 4)).data(), 44, 1, out) == 1;
     std::vector<int16_t> buffer(2 * WAV_CHUNK_FRAMES);
-    std::vector<uint8_t> bytes(4 * WAV_CHUNK_FRAMES);
-    for (uint64_t done = 0; ok && done < frames;) {
-        const auto n = static_cast<uint32_t>(std::min<uint64_t>(WAV_CHUNK_FRAMES, frames - done));
-        player_render_s16(player, buffer.data(), static_cast<int32_t>(n));
-        for (uint32_t i = 0; i < 2 * n; ++i) {  // WAV data is little-endian whatever the host
-            bytes[2 * i] = static_cast<uint8_t>(buffer[i]);
-            bytes[2 * i + 1] = static_cast<uint8_t>(static_cast<uint16_t>(buffer[i]) >> 8);
-        }
-        ok = std::fwrite(bytes.data(), 4, n, out) == n;
+    for (uint64_t done = 0; done < frames;) {
+        const auto n = static_cast<int32_t>(std::min<uint64_t>(WAV_CHUNK_FRAMES, frames - done));
+        player_render_s16(player, buffer.data(), n);
+        if (!wav.append(buffer.data(), n, error)) return false;
         if (progress && (done + n) / RATE != done / RATE)
             print_progress(done + n, song_frames, loop);
-        done += n;
+        done += static_cast<uint64_t>(n);
     }
-    // The last buffered bytes go out here: a full disk may show only now.
-    ok = ok && std::fflush(out) == 0;
-    int error = errno;
-    if (std::fclose(out) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        if (regular_file) std::remove(path);
-        cli_fail(PROGRAM, "%s: writing failed: %s", path, std::strerror(error));
-    }
+    if (!wav.finish(error)) return false;
     if (progress) std::printf("\n");
+    return true;
+}
+
+int render_wav(ModPlayer* player, const char* path, uint64_t frames, uint64_t song_frames,
+               bool loop) {
+    std::string error;
+    if (!write_wav(player, path, frames, song_frames, loop, &error))
+        cli_fail(PROGRAM, "%s", error.c_str());
     std::printf("Wrote %s: %s, %llu frames\n", path, clock_text(frames).c_str(),
                 static_cast<unsigned long long>(frames));
     return 0;

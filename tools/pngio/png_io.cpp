@@ -2,7 +2,9 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "platform/framebuffer.h"
@@ -14,16 +16,29 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
+// libpng's own error handler prints a line of its own; this one only leaves, and the caller
+// names the file and the system's reason.
+[[noreturn]] void on_png_error(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+
+void on_png_warning(png_structp, png_const_charp) {}
+
+std::string write_failure(const std::string& path, int error) {
+    return "cannot write " + path + (error != 0 ? std::string(": ") + std::strerror(error) : "");
+}
+
 }  // namespace
 
 bool write_png_rgbx(const std::string& path, const uint32_t* pixels, int32_t width, int32_t height,
                     std::string* error) {
     File file(std::fopen(path.c_str(), "wb"));
     if (!file) {
-        *error = "cannot write " + path;
+        *error = write_failure(path, errno);
         return false;
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_png_error, on_png_warning);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     if (info == nullptr) {
         png_destroy_write_struct(&png, nullptr);
@@ -31,9 +46,11 @@ bool write_png_rgbx(const std::string& path, const uint32_t* pixels, int32_t wid
         return false;
     }
     std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
+    errno = 0;
     if (setjmp(png_jmpbuf(png))) {
+        const int reason = errno;  // a failed write leaves the system's reason
         png_destroy_write_struct(&png, &info);
-        *error = "libpng failed writing " + path;
+        *error = write_failure(path, reason);
         return false;
     }
     png_init_io(png, file.get());
@@ -52,6 +69,11 @@ bool write_png_rgbx(const std::string& path, const uint32_t* pixels, int32_t wid
     }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
+    // The last bytes leave the buffer only now: a full disk may show here and nowhere before.
+    if (std::fclose(file.release()) != 0) {
+        *error = write_failure(path, errno);
+        return false;
+    }
     return true;
 }
 

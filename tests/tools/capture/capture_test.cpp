@@ -13,7 +13,6 @@
 #include "platform/framebuffer.h"
 #include "tools/run_tool.h"
 #include "video.h"
-#include "wav.h"
 #include "yuv.h"
 
 namespace {
@@ -124,66 +123,6 @@ TEST(VideoName, TheExtensionChoosesTheContainerInAnyCase) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(video_container_for(c.path), c.container) << "'" << c.path << "'";
-}
-
-class WavFile : public ::testing::Test {
-   protected:
-    void SetUp() override {
-        char name[] = "/tmp/capture_wav_XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        dir_ = name;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
-    static uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
-        return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-    }
-
-    std::string dir_;
-};
-
-TEST_F(WavFile, SizesAreFilledInWhenFinished) {
-    const std::string path = dir_ + "/music.wav";
-    std::string error;
-    {
-        WavWriter wav;
-        ASSERT_TRUE(wav.open(path, 44100, &error)) << error;
-        const int16_t first[4] = {1, -1, 0x1234, -0x1234};
-        const int16_t second[2] = {0x7FFF, -0x8000};
-        ASSERT_TRUE(wav.append(first, 2, &error)) << error;
-        ASSERT_TRUE(wav.append(second, 1, &error)) << error;
-        ASSERT_TRUE(wav.finish(&error)) << error;
-    }
-    const std::string text = read_file(path);
-    const std::vector<uint8_t> b(text.begin(), text.end());
-    ASSERT_EQ(b.size(), 44u + 12u);
-    EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "RIFF");
-    EXPECT_EQ(le32(b, 4), 36u + 12u);
-    EXPECT_EQ(std::string(b.begin() + 8, b.begin() + 16), "WAVEfmt ");
-    EXPECT_EQ(le32(b, 24), 44100u);
-    EXPECT_EQ(le32(b, 28), 44100u * 4);
-    EXPECT_EQ(std::string(b.begin() + 36, b.begin() + 40), "data");
-    EXPECT_EQ(le32(b, 40), 12u);
-    // Little-endian samples in order, the second piece after the first.
-    EXPECT_EQ(
-        std::vector<uint8_t>(b.begin() + 44, b.end()),
-        (std::vector<uint8_t>{1, 0, 0xFF, 0xFF, 0x34, 0x12, 0xCC, 0xED, 0xFF, 0x7F, 0, 0x80}));
-}
-
-TEST_F(WavFile, AnUnfinishedFileIsRemovedAndAnUnwritableOneNamed) {
-    const std::string path = dir_ + "/cut.wav";
-    std::string error;
-    {
-        WavWriter wav;
-        ASSERT_TRUE(wav.open(path, 44100, &error)) << error;
-        const int16_t some[2] = {5, 5};
-        ASSERT_TRUE(wav.append(some, 1, &error)) << error;
-    }
-    EXPECT_FALSE(std::filesystem::exists(path));
-
-    WavWriter wav;
-    EXPECT_FALSE(wav.open(dir_ + "/no/such/dir.wav", 44100, &error));
-    EXPECT_NE(error.find("no/such/dir.wav"), std::string::npos) << error;
 }
 
 TEST(HeadlessClock, MusicSamplesFollowTheFramePeriod) {
