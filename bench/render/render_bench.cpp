@@ -129,7 +129,7 @@ void BM_SphereFrame(benchmark::State& state) {
     Sphere sphere;
     SceneNode* root = create_root_node();
     SceneNode* model = create_mesh_node(root, &sphere.mesh);
-    model->transform_mode = 2;
+    model->transform_mode = TRANSFORM_COMPOSE;
     matrix_reset();
     int64_t pixels = 0;
     Fixed angle = 0;
@@ -140,7 +140,7 @@ void BM_SphereFrame(benchmark::State& state) {
         matrix_set_translation(&model->local, 0, 0, to_fixed(180));
         render_transform(root);
         clear_depth();
-        render_draw(root, 1);
+        render_draw(root, DRAW_FILLED);
     }
     // Pixels of the last frame (a triangle that spans no row keeps an older count).
     for (const Triangle& t : sphere.triangles) {

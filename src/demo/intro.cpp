@@ -46,14 +46,14 @@ int load_intro_resources() {
 
     intro_root = create_root_node();
     if (intro_root == nullptr) return -1;
-    intro_root->transform_mode = 2;
+    intro_root->transform_mode = TRANSFORM_COMPOSE;
     matrix_set_translation(&intro_root->local, 0, 0, kCubeDistance);
     intro_group = create_group_node(intro_root);
     if (intro_group == nullptr) return -1;
-    intro_group->transform_mode = 2;
+    intro_group->transform_mode = TRANSFORM_COMPOSE;
     intro_mesh_node = create_mesh_node(intro_group, &intro_cube->mesh);
     if (intro_mesh_node == nullptr) return -1;
-    intro_mesh_node->transform_mode = 1;
+    intro_mesh_node->transform_mode = TRANSFORM_COMPOSE;
     matrix_set_translation(&intro_mesh_node->local, 0, 0, 0);
     return 0;
 }
@@ -72,7 +72,7 @@ void draw_intro_frame(IntroState* state) {
     render_transform(intro_root);
     clear_frame(COLOUR_BLACK);
     clear_depth();
-    render_draw(intro_root, 1);
+    render_draw(intro_root, DRAW_FILLED);
     set_draw_colour(COLOUR_WHITE);
     draw_text(intro_texts[0]);
     draw_text(intro_texts[1]);

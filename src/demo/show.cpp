@@ -54,7 +54,7 @@ uint32_t read_tick() {
 
 SceneNode* scene_group(SceneNode* parent) {
     SceneNode* node = parent != nullptr ? create_group_node(parent) : create_root_node();
-    if (node != nullptr) node->transform_mode = 2;
+    if (node != nullptr) node->transform_mode = TRANSFORM_COMPOSE;
     return node;
 }
 
@@ -93,7 +93,7 @@ int build_main_scene() {
     matrix_set_translation(&pulse_node->local, 0, 0, 0);
     pumpkin_node = create_mesh_node(pulse_node, &pumpkin_model->mesh);
     if (pumpkin_node == nullptr) return -1;
-    pumpkin_node->transform_mode = 2;
+    pumpkin_node->transform_mode = TRANSFORM_COMPOSE;
     matrix_set_translation(&pumpkin_node->local, 0, 0, 0);
     return 0;
 }
@@ -138,7 +138,7 @@ void draw_main_frame(MainLoopState* state) {
     render_transform(main_root);
     clear_frame(is_flash_tick(read_tick()) ? COLOUR_WHITE : COLOUR_BLACK);
     clear_depth();
-    render_draw(main_root, 1);
+    render_draw(main_root, DRAW_FILLED);
     update_bursts(kFigureStep);
     if (first_words_shown(read_tick())) {
         for (int i = 0; i < 3; ++i) update_jitter_text(word_groups[i]);

@@ -70,7 +70,7 @@ void handle_events() {
 void init_display() {
     // Every subsystem, as before; an audio or other subsystem that cannot start must not
     // keep the show from running, so only the video subsystem is required.
-    if (SDL_Init(0x0000FFFF) < 0 && !SDL_WasInit(SDL_INIT_VIDEO)) {
+    if (SDL_Init(SDL_INIT_EVERYTHING) < 0 && !SDL_WasInit(SDL_INIT_VIDEO)) {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER) < 0) fail("cannot initialise video");
     }
     std::atexit(SDL_Quit);

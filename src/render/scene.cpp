@@ -20,7 +20,7 @@ SceneNode* new_node(uint32_t kind) {
     auto* node = new (std::nothrow) SceneNode{};
     if (node == nullptr) return nullptr;
     node->kind = kind;
-    node->transform_mode = 0;
+    node->transform_mode = TRANSFORM_INHERIT;
     matrix_identity(&node->local);
     return node;
 }
@@ -152,7 +152,7 @@ SceneNode* create_mesh_node(SceneNode* parent, Mesh* mesh) {
 void render_transform(SceneNode* node) {
     if (node == nullptr) return;
     matrix_push();
-    if (node->transform_mode == 1 || node->transform_mode == 2) {
+    if (node->transform_mode == 1 || node->transform_mode == TRANSFORM_COMPOSE) {
         matrix_multiply_current(&node->local);
     }
     if (is_group(node)) {

@@ -17,12 +17,23 @@ enum : uint32_t {
     NODE_MESH = 1,  // every other kind is treated as a group
 };
 
+// SceneNode::transform_mode: whether the node's local matrix is applied. 1 composes as well;
+// any other value inherits.
+enum : uint32_t {
+    TRANSFORM_INHERIT = 0,  // the node and its subtree see the parent's matrix
+    TRANSFORM_COMPOSE = 2,  // local is composed in front of the parent's matrix
+};
+
+// render_draw's second argument.
+enum : uint8_t {
+    DRAW_WIREFRAME = 0,  // outlines in palette index 15, no depth test
+    DRAW_FILLED = 1,     // filled near-to-far with the depth test
+};
+
 struct SceneNode {
     uint32_t kind;
     Matrix local;
-    // 1 or 2: local is composed in front of the parent's matrix; anything else (0 from the
-    // constructors): the node and its subtree see the parent's matrix.
-    uint32_t transform_mode;
+    uint32_t transform_mode;  // TRANSFORM_*; the constructors set TRANSFORM_INHERIT
     union {
         PtrVector* children;  // group: child SceneNode pointers in creation order, owned
         Mesh* mesh;           // mesh node: not owned
@@ -42,8 +53,8 @@ SceneNode* create_mesh_node(SceneNode* parent, Mesh* mesh);
 // triangles and vertices are skipped.
 void render_transform(SceneNode* node);
 
-// filled != 0: each mesh is drawn in array order while one bubble pass swaps neighbours that
+// filled (DRAW_FILLED): each mesh is drawn in array order while one bubble pass swaps neighbours that
 // are out of nearest-depth order, so the order converges near-to-far over the frames; a
 // triangle is textured if it has a texture and a pixel_count that is not negative, else flat.
-// filled == 0: each triangle is outlined in palette index 15, with no depth test.
+// DRAW_WIREFRAME: each triangle is outlined in palette index 15, with no depth test.
 void render_draw(SceneNode* node, uint8_t filled);
