@@ -53,8 +53,8 @@ SceneNode* create_mesh_node(SceneNode* parent, Mesh* mesh);
 // triangles and vertices are skipped.
 void render_transform(SceneNode* node);
 
-// filled (DRAW_FILLED): each mesh is drawn in array order while one bubble pass swaps neighbours that
-// are out of nearest-depth order, so the order converges near-to-far over the frames; a
+// filled (DRAW_FILLED): each mesh is drawn in array order while one bubble pass swaps neighbours
+// that are out of nearest-depth order, so the order converges near-to-far over the frames; a
 // triangle is textured if it has a texture and a pixel_count that is not negative, else flat.
 // DRAW_WIREFRAME: each triangle is outlined in palette index 15, with no depth test.
 void render_draw(SceneNode* node, uint8_t filled);
