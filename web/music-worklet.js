@@ -60,7 +60,7 @@ class MusicProcessor extends AudioWorkletProcessor {
     const at = e.music_image(image.length);
     if (at === 0) throw new Error('no memory for the module');
     new Uint8Array(e.memory.buffer, at, image.length).set(image);
-    if (e.music_open(image.length) !== 0) throw new Error('the module is refused');
+    if (e.music_open() !== 0) throw new Error('the module is refused');
     const heap = e.memory.buffer;
     const piece = e.music_piece_frames();
     return {

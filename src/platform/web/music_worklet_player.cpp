@@ -23,6 +23,7 @@ constexpr int32_t kMaxBoundaries = kPiece;
 
 ModPlayer* player = nullptr;
 uint8_t* image = nullptr;
+uint32_t image_size = 0;
 uint32_t ticks = 0;
 int16_t stereo[2 * kPiece];
 float left[kPiece];
@@ -37,18 +38,22 @@ void count_tick(void*) {
 
 extern "C" {
 
-// Room for a module image of `size` bytes, for music_open; null when there is none.
+// Room for a module image of `size` bytes, for music_open; null when there is none. The player
+// of an earlier image goes with it.
 __attribute__((export_name("music_image"))) uint8_t* music_image(uint32_t size) {
+    player_free(player);
+    player = nullptr;
     std::free(image);
     image = static_cast<uint8_t*>(std::malloc(size > 0 ? size : 1));
+    image_size = image != nullptr ? size : 0;
     return image;
 }
 
 // Creates the looping player at 44100 Hz over the image written into music_image's room:
 // 0, or -1 when the image is refused or memory runs out (the worklet then stays silent).
-__attribute__((export_name("music_open"))) int32_t music_open(uint32_t size) {
+__attribute__((export_name("music_open"))) int32_t music_open() {
     player_free(player);
-    player = image != nullptr ? player_create(kRate, image, size) : nullptr;
+    player = image != nullptr ? player_create(kRate, image, image_size) : nullptr;
     if (player == nullptr) return -1;
     player_set_looping(player, 1);
     player_set_tick_callback(player, count_tick, nullptr);
