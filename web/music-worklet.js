@@ -26,7 +26,8 @@ class MusicProcessor extends AudioWorkletProcessor {
     this.ticks = 0;  // ticks ended in the frames played
     this.boundaries = [];  // their boundaries (frames where the next tick begins) since the last report
     this.underruns = 0;
-    this.nextFrame = -1;  // the context frame the next block should begin at
+    // Where the stream lies on the context's clock: context frame = stream frame + shift.
+    this.shift = null;
     this.blocks = 0;
     this.port.onmessage = (event) => {
       if (event.data === 'start') this.started = true;
@@ -78,10 +79,17 @@ class MusicProcessor extends AudioWorkletProcessor {
     const out = outputs[0];
     if (!this.started) return true;  // the outputs come filled with silence
     const n = out[0].length;
-    // The context's frames run on without a gap while the device is fed in time; a block
-    // missed, or one asked for while there is no player to render it, is a hole in the music.
-    if (this.nextFrame >= 0 && currentFrame !== this.nextFrame) this.underruns++;
-    this.nextFrame = currentFrame + n;
+    // The context's frames run on with the stream's while the device is fed in time; blocks
+    // it went without (the context's frame jumping ahead of the stream), or a block asked for
+    // while there is no player to render it, are a hole in the music. Chromium now and then
+    // shows a block the previous block's frame, and the next the right one again: no hole.
+    const shift = currentFrame - this.streamFrame;
+    if (this.shift === null) {
+      this.shift = shift;
+    } else if (shift > this.shift) {
+      this.underruns++;
+      this.shift = shift;
+    }
     const p = this.player;
     if (p === null) {
       this.underruns++;
@@ -106,18 +114,18 @@ class MusicProcessor extends AudioWorkletProcessor {
       this.boundaries.push(this.ahead.shift());
       this.ticks++;
     }
-    if (this.blocks++ % REPORT_BLOCKS === 0) this.report(n);
+    if (this.blocks++ % REPORT_BLOCKS === 0) this.report();
     return true;
   }
 
   // Where the stream stands at the end of this block: its frame against the context's, the
   // ticks ended so far, the frames where the latest ones ended, and where the next one will.
-  report(n) {
+  report() {
     const next = this.ahead.length ? this.ahead[0]
                                    : this.pieceStart + this.pieceFrames + this.player.toBoundary();
     this.port.postMessage({
       type: 'position',
-      contextFrame: currentFrame + n,
+      contextFrame: this.streamFrame + this.shift,
       streamFrame: this.streamFrame,
       ticks: this.ticks,
       boundaries: this.boundaries,

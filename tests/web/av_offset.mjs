@@ -59,7 +59,7 @@ async function record(ms, waitMs) {
   Module.postMainLoop = null;
   audio.node.port.removeEventListener('message', listen);
   return {frames, stamps, reports, outputLatency: audio.context.outputLatency,
-          baseLatency: audio.context.baseLatency};
+          baseLatency: audio.context.baseLatency, underruns: audio.underruns};
 }
 
 function offsets({frames, stamps, reports}) {
@@ -100,7 +100,8 @@ async function main() {
     if (values.length === 0) throw new Error('no tick was seen both drawn and heard');
     const f = (v) => v.toFixed(1);
     console.log(`${values.length} ticks over ${o.seconds} s (output latency ` +
-                `${f(1000 * log.outputLatency)} ms, base latency ${f(1000 * log.baseLatency)} ms)`);
+                `${f(1000 * log.outputLatency)} ms, base latency ${f(1000 * log.baseLatency)} ms, ` +
+                `${log.underruns} underrun(s) reported by the worklet)`);
     console.log(`picture after sound: median ${f(percentile(values, 50))} ms, ` +
                 `5th percentile ${f(percentile(values, 5))} ms, ` +
                 `95th percentile ${f(percentile(values, 95))} ms`);

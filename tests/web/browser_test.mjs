@@ -43,6 +43,7 @@ const SITE_LIMIT = 1024 * 1024;
 const RATE = 44100;
 const BLOCK = 128;  // the browser's render quantum
 const SYNC_FRAMES = 120;
+const REFRESH_MS = 1000 / 60;  // headless Chromium's display
 const SPIN_MS = 1000;
 const BACKGROUND_MS = 5000;
 const BACK_IN_STEP_FRAMES = 3;
@@ -173,6 +174,18 @@ function workletTest(site, wavFile, ticksFile) {
   check(differing === 0 && pcm.length > 2 * RATE * 9,
         `the worklet plays the native player's ${(pcm.length / 2 / RATE).toFixed(1)} s bit for bit`,
         `${differing} frames differ${first < 0 ? '' : `, the first at ${first}`}`);
+
+  // Chromium sometimes shows a block the previous block's frame, then the right one again:
+  // the stream is whole. Blocks the device went without are a hole.
+  const underruns = [];
+  for (const step of [0, 2 * BLOCK, 2 * BLOCK]) {
+    scope.currentFrame += step - BLOCK;
+    block();
+    processor.report();
+    underruns.push(posted[posted.length - 1].underruns);
+  }
+  check(underruns.join() === '0,0,1', 'the worklet counts the blocks missed as underruns',
+        `after a late frame count, its catching up and a missed block: ${underruns.join(', ')}`);
 
   const ends = posted.filter((m) => m.type === 'position').flatMap((m) => m.boundaries);
   const counted = listing.map((l) => `frame ${l.frame}: tick ${l.tick}, worklet ` +
@@ -313,23 +326,31 @@ async function showTest(browser, base, problems) {
 
 // The worklet's reports, from the start of the logging on, give each tick's boundary in the
 // stream; the tick heard at a frame is the last one whose boundary the stream had passed when
-// the frame was shown, by the page's output timestamp for that time.
+// the frame was shown (at the display's next refresh after its animation frame), by the
+// output timestamp the page had then. Frames shown before the first boundary reported are left
+// out (as null): what was heard then is not known here.
 function heardTicks(frames, reports) {
   const ends = reports.flatMap((r) =>
       r.boundaries.map((frame, i) => ({tick: r.ticks - r.boundaries.length + 1 + i, frame})));
   const shift = reports[0].contextFrame - reports[0].streamFrame;
-  return frames.map(({est}) => {
-    const time = est.stamp ? est.stamp.contextTime + (est.at - est.stamp.performanceTime) / 1000
-                           : est.contextTime;
+  return frames.map(({est, time: drawnAt}) => {
+    const shown = drawnAt + REFRESH_MS;
+    const time = est.stamp ? est.stamp.contextTime + (shown - est.stamp.performanceTime) / 1000
+                           : est.contextTime + (shown - est.at) / 1000;
     const frame = time * RATE - shift;
-    let heard = ends.length ? ends[0].tick - 1 : 0;
+    let heard = null;
     for (const e of ends) if (e.frame <= frame) heard = e.tick;
     return heard;
   });
 }
 
-function stepDetail(drawn, heard) {
-  const off = drawn.map((d, i) => d - heard[i]);
+// The frames that can be judged, and how far each is from the tick heard.
+function inStep(frames, reports) {
+  const heard = heardTicks(frames, reports);
+  return frames.flatMap((f, i) => (heard[i] === null ? [] : [f.drawn - heard[i]]));
+}
+
+function stepDetail(off) {
   return `${off.filter((d) => d === 0).length} of ${off.length} frames exact, ` +
          `drawn minus heard ${Math.min(...off)} to ${Math.max(...off)}`;
 }
@@ -348,7 +369,8 @@ async function inStepTest(browser, page) {
       const est = window.demoAudio.estimate;
       if (est === last) return;  // no frame drawn in this animation frame
       last = est;
-      window.testLog.frames.push({drawn: Module._web_tick_count(), est});
+      window.testLog.frames.push({drawn: Module._web_tick_count(), est,
+                                  time: document.timeline.currentTime});
     };
   });
   const frames = (count) => page.evaluate(async (count) => {
@@ -359,11 +381,9 @@ async function inStepTest(browser, page) {
   }, count);
   const reports = () => page.evaluate(() => window.testLog.reports);
 
-  const synced = await frames(SYNC_FRAMES);
-  const heard = heardTicks(synced, await reports());
-  const drawn = synced.map((f) => f.drawn);
-  check(synced.length >= SYNC_FRAMES && drawn.every((d, i) => Math.abs(d - heard[i]) <= 1),
-        'each frame draws the tick heard when it is shown (within one)', stepDetail(drawn, heard));
+  const synced = inStep(await frames(SYNC_FRAMES), await reports());
+  check(synced.length >= SYNC_FRAMES - 10 && synced.every((d) => Math.abs(d) <= 1),
+        'each frame draws the tick heard when it is shown (within one)', stepDetail(synced));
 
   const spin = await page.evaluate(async (ms) => {
     const before = window.demoAudio.report;
@@ -376,11 +396,12 @@ async function inStepTest(browser, page) {
   const all = await reports();
   const shifts = new Set(all.map((r) => r.contextFrame - r.streamFrame));
   const advanced = (spin.after.streamFrame - spin.before.streamFrame) / RATE;
-  check(advanced >= 0.9 * spin.spun / 1000 && shifts.size === 1 && spin.after.underruns === 0,
+  const spinUnderruns = spin.after.underruns - spin.before.underruns;
+  check(advanced >= 0.9 * spin.spun / 1000 && shifts.size === 1 && spinUnderruns === 0,
         `a ${SPIN_MS} ms stall of the page leaves no hole in the music`,
         `the stream moved on ${(1000 * advanced).toFixed(0)} ms over ${spin.spun.toFixed(0)} ms ` +
         `of stall, ${shifts.size} offset(s) to the context's clock, ` +
-        `${spin.after.underruns} underrun(s) reported`);
+        `${spinUnderruns} underrun(s) reported meanwhile`);
 
   await page.evaluate(() => { window.testLog.frames.length = 0; });
   const other = await browser.newPage();
@@ -391,21 +412,18 @@ async function inStepTest(browser, page) {
   const gone = await page.evaluate(() => window.demoAudio.report.streamFrame);
   await page.bringToFront();
   await other.close();
-  const back = await frames(30);
-  const backHeard = heardTicks(back, await reports());
-  const backDrawn = back.map((f) => f.drawn);
-  const firstInStep = backDrawn.findIndex((d, i) => Math.abs(d - backHeard[i]) <= 1);
-  const staysInStep = firstInStep >= 0 &&
-      backDrawn.slice(firstInStep).every((d, i) => Math.abs(d - backHeard[firstInStep + i]) <= 1);
+  // The reports go on in the background, so every frame after the return can be judged.
+  const back = inStep(await frames(30), await reports());
+  const firstInStep = back.findIndex((d) => Math.abs(d) <= 1);
+  const staysInStep = firstInStep >= 0 && back.slice(firstInStep).every((d) => Math.abs(d) <= 1);
   const playedAway = (gone - away.stream) / RATE;
   check(away.state === 'hidden' && playedAway > 0.9 * BACKGROUND_MS / 1000 && staysInStep &&
             firstInStep < BACK_IN_STEP_FRAMES,
         `after ${BACKGROUND_MS / 1000} s in the background the picture is back in step within ` +
             `${BACK_IN_STEP_FRAMES} frames`,
         `the page was ${away.state}, the music played ${playedAway.toFixed(2)} s meanwhile; ` +
-            `frame ${firstInStep + 1} after the return in step, then ` +
-            stepDetail(backDrawn.slice(Math.max(firstInStep, 0)),
-                       backHeard.slice(Math.max(firstInStep, 0))));
+            `${firstInStep < 0 ? 'no' : `frame ${firstInStep + 1}`} after the return in step, then ` +
+            stepDetail(back.slice(Math.max(firstInStep, 0))));
   const underruns = await page.evaluate(() => window.demoAudio.underruns);
   check(underruns === 0, 'the worklet reports no underrun', `${underruns}`);
   return {spun: spin.spun, playedAway};
