@@ -32,7 +32,8 @@ class MusicLink {
     this.shownTick = 0;
   }
 
-  // The module image (an ArrayBuffer of its own), checked by the program already.
+  // The module image (an ArrayBuffer of its own), checked by the program already. Whatever
+  // fails here leaves the show silent, holding its first phase; the program goes on.
   load(image) {
     try {
       this.context = new AudioContext({sampleRate: MusicLink.RATE, latencyHint: 'interactive'});
@@ -40,6 +41,15 @@ class MusicLink {
       console.warn(`No audio context at ${MusicLink.RATE} Hz (${e.message}); playing silently`);
       return;
     }
+    // Browsers offer worklets only to secure pages: https, or a server on this machine.
+    if (!this.context.audioWorklet) {
+      console.warn('No AudioWorklet (the page needs https or localhost); playing silently');
+      this.context.close();
+      this.context = null;
+      return;
+    }
+    // Made in the viewer's click, the context runs; a browser may still want it resumed.
+    if (this.context.state === 'suspended') this.context.resume().catch(() => {});
     Promise.all([this.context.audioWorklet.addModule(this.workletUrl), this.playerBytes])
         .then(([, player]) => {
           this.node = new AudioWorkletNode(this.context, 'demo-music', {
