@@ -46,7 +46,8 @@ EMSCRIPTEN_KEEPALIVE int32_t web_show_frame(uint32_t k) {
     }
     while (still_show.frame <= k) headless_next_frame(&still_show);
     present_frame();
-    return static_cast<int32_t>(tick_count.load(std::memory_order_relaxed));
+    // The tick it was drawn at: the clock has moved on to the next frame's time since.
+    return static_cast<int32_t>(still_show.drawn_tick);
 }
 
 // Plays a fresh show into phase 3 (tick 1100), then, after 100 untimed frames, times `frames`
