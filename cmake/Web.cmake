@@ -1,7 +1,8 @@
 # The browser build, configured through Emscripten's toolchain:
 #   emcmake cmake -S . -B build-web && cmake --build build-web
 # (tools/web.sh does both and serves the result). The published folder is build-web/site:
-# index.html, demo.js, demo.wasm and demo.data (the packaged res/ folder).
+# index.html, demo.js, demo.wasm and demo.data (the packaged res/ folder), and the music's
+# AudioWorklet: music-link.js (the page's side), music-worklet.js and player.wasm.
 
 # WebAssembly SIMD: every current browser has it, and the expansion and the rasteriser's
 # inner loops gain from it.
@@ -18,7 +19,7 @@ set(DEMO_WEB_SITE ${PROJECT_BINARY_DIR}/site)
 
 # demo_web_program(TARGET): links TARGET as the page's program: demo.js with its .wasm and the
 # resources packaged as demo.data (still opened as res/...), started by the page's prompt,
-# next to a copy of web/index.html.
+# next to copies of web/index.html and the music's scripts.
 function(demo_web_program target)
     target_link_options(${target} PRIVATE
         "SHELL:--preload-file ${PROJECT_SOURCE_DIR}/res@res"
@@ -33,9 +34,31 @@ function(demo_web_program target)
         OUTPUT_NAME demo
         RUNTIME_OUTPUT_DIRECTORY ${DEMO_WEB_SITE}
         LINK_DEPENDS "${resources}")
-    add_custom_command(OUTPUT ${DEMO_WEB_SITE}/index.html
-        COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/web/index.html
-                ${DEMO_WEB_SITE}/index.html
-        DEPENDS ${PROJECT_SOURCE_DIR}/web/index.html)
-    add_custom_target(${target}_page ALL DEPENDS ${DEMO_WEB_SITE}/index.html)
+    set(pages)
+    foreach(page index.html music-link.js music-worklet.js)
+        add_custom_command(OUTPUT ${DEMO_WEB_SITE}/${page}
+            COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/web/${page}
+                    ${DEMO_WEB_SITE}/${page}
+            DEPENDS ${PROJECT_SOURCE_DIR}/web/${page})
+        list(APPEND pages ${DEMO_WEB_SITE}/${page})
+    endforeach()
+    add_custom_target(${target}_page ALL DEPENDS ${pages})
+endfunction()
+
+# demo_web_worklet_player(TARGET SOURCES... DEPS...): links TARGET as player.wasm, a module
+# without Emscripten's runtime (its only import is WASI's proc_exit) that the page's
+# AudioWorklet instantiates itself: the sources' exported entry points over the music player.
+function(demo_web_worklet_player target)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+    add_executable(${target} ${ARG_SOURCES})
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${target} PRIVATE ${ARG_DEPS} demo_warnings)
+    # The player needs little memory: its state, the module image and a small stack; a larger
+    # module grows it.
+    target_link_options(${target} PRIVATE -sSTANDALONE_WASM --no-entry -sTOTAL_STACK=65536
+                        -sINITIAL_MEMORY=1MB -sALLOW_MEMORY_GROWTH=1)
+    set_target_properties(${target} PROPERTIES
+        OUTPUT_NAME player
+        SUFFIX .wasm
+        RUNTIME_OUTPUT_DIRECTORY ${DEMO_WEB_SITE})
 endfunction()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the show for web browsers into build-web/site (index.html, demo.js, demo.wasm and
-# demo.data, the packaged res/ folder) and serves that folder on http://127.0.0.1:PORT/.
+# Builds the show for web browsers into build-web/site (index.html, demo.js, demo.wasm,
+# demo.data (the packaged res/ folder), and the music's music-link.js, music-worklet.js and
+# player.wasm) and serves that folder on http://127.0.0.1:PORT/.
 # Usage: tools/web.sh [--build-only] [PORT]   (default port 8000)
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,6 +1,7 @@
-// What the page exports besides the show, for checking it in a browser: the music's tick
-// count, any frame of the show drawn exactly as the capture tool draws it, and the cost of a
-// main-scene frame measured as the native frame benchmark measures it.
+// What the page exports besides the show, for checking it in a browser: the tick the picture
+// draws (the one heard, by the page's estimate), any frame of the show drawn exactly as the
+// capture tool draws it, and the cost of a main-scene frame measured as the native frame
+// benchmark measures it.
 #include <emscripten.h>
 
 #include <algorithm>
@@ -28,6 +29,7 @@ uint32_t web_cost_surface[SCREEN_WIDTH * SCREEN_HEIGHT];
 
 extern "C" {
 
+// The tick the latest frame was drawn at.
 EMSCRIPTEN_KEEPALIVE uint32_t web_tick_count() {
     return tick_count.load(std::memory_order_relaxed);
 }
@@ -44,7 +46,8 @@ EMSCRIPTEN_KEEPALIVE int32_t web_show_frame(uint32_t k) {
     }
     while (still_show.frame <= k) headless_next_frame(&still_show);
     present_frame();
-    return static_cast<int32_t>(tick_count.load(std::memory_order_relaxed));
+    // The tick it was drawn at: the clock has moved on to the next frame's time since.
+    return static_cast<int32_t>(still_show.drawn_tick);
 }
 
 // Plays a fresh show into phase 3 (tick 1100), then, after 100 untimed frames, times `frames`

@@ -9,6 +9,8 @@
 
 #if defined(__EMSCRIPTEN__)
 #include <emscripten.h>
+
+#include "platform/web/audio_link.h"
 #endif
 
 #include "demo/loops.h"
@@ -58,6 +60,8 @@ void browser_frame() {
         start_audio();
         music_started = true;
     }
+    // The page plays the music on its own; the show draws the tick being heard.
+    follow_heard_tick();
     main_frame(&main_state);
 }
 #endif

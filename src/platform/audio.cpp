@@ -4,10 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#if defined(__EMSCRIPTEN__)
-#include <emscripten.h>
-#endif
-
 #include "platform/music_source.h"
 
 uint8_t* music_data = nullptr;
@@ -56,16 +52,5 @@ int open_audio(AudioCallback callback) {
         std::printf("No audio device could be opened (%s); playing silently\n", SDL_GetError());
         return -1;
     }
-#if defined(__EMSCRIPTEN__)
-    // The browser's SDL asks for buffers on every animation frame even while the device is
-    // paused, and drops them. A paused device must not call back: the music, and with it the
-    // show's clock, would run on unheard through the intro.
-    EM_ASM({
-        var queue = SDL.audio.queueNewAudioData;
-        SDL.audio.queueNewAudioData = function() {
-            if (SDL.audio && !SDL.audio.paused) queue();
-        };
-    });
-#endif
     return 0;
 }

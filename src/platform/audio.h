@@ -2,6 +2,9 @@
 // "res/brumo.mod", creates the looping player with the counting callbacks (count_tick and
 // count_row in platform/clock.h) and opens the device paused; start_audio lets it run. The
 // device callback then renders from music_player on SDL's audio thread.
+//
+// The browser build compiles platform/web/audio_link.cpp instead, which provides start_music
+// and start_audio over the page's AudioWorklet; the rest is the SDL device's alone.
 #pragma once
 
 #include <cstdint>

@@ -1,22 +1,33 @@
 // The browser build in a real browser (the system's Chromium, headless), checked against the
 // native program:
+//  - the music's worklet (web/music-worklet.js over player.wasm), run in Node: silent and still
+//    until started, then the native player's stream bit for bit (modplay's WAV) with its ticks
+//    ending where the native show counts them (the capture tool's listing);
 //  - the page loads with no console error and no failed request; a click on the prompt starts
 //    the intro, whose white words appear where the native frames have them, with the music
 //    still paused;
-//  - after the intro the music's tick count advances at 50 a second;
+//  - after the intro the music plays in an AudioWorklet (no SDL audio) and the tick count
+//    advances at 50 a second; each frame draws the tick heard when it is shown (within one);
+//    a second's stall of the page leaves no hole in the music, and after five seconds in the
+//    background the picture is back in step within a few frames;
 //  - frames of the intro, phase 1, a flash and phase 3 drawn by the page equal the capture
 //    tool's PNG files pixel for pixel;
 //  - the published folder stays under 1 MiB.
 // It also reports what it measures (how soon the intro showed, the frame cost against the
 // native benchmark's); timings are printed, never checked.
 //
-// node browser_test.mjs --site DIR --frames DIR [--native-bench FILE.json]
-//   --frames: the capture tool's frame_NNNNN.png files for the frames below.
+// node browser_test.mjs --site DIR --frames DIR --wav FILE --ticks FILE [--native-bench FILE.json]
+//   --frames: the capture tool's frame_NNNNN.png files for the frames below, and --ticks its
+//   listing of them; --wav: modplay's first 10 s of res/brumo.mod, looping.
 import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
+import {fileURLToPath} from 'node:url';
+import vm from 'node:vm';
 import puppeteer from 'puppeteer-core';
+
+const REPO = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 
 const STILLS = [
   {frame: 0, what: 'intro, first frame'},
@@ -29,6 +40,13 @@ const TICKS_PER_SECOND = 50;
 const RATE_WINDOW_MS = 10000;
 const COST_FRAMES = 600;
 const SITE_LIMIT = 1024 * 1024;
+const RATE = 44100;
+const BLOCK = 128;  // the browser's render quantum
+const SYNC_FRAMES = 120;
+const REFRESH_MS = 1000 / 60;  // headless Chromium's display
+const SPIN_MS = 1000;
+const BACKGROUND_MS = 5000;
+const BACK_IN_STEP_FRAMES = 3;
 // Generous limits for things that should take seconds; how long they took is printed.
 const INTRO_WAIT_MS = 30000;
 const MUSIC_WAIT_MS = 60000;
@@ -36,8 +54,9 @@ const MUSIC_WAIT_MS = 60000;
 function options(argv) {
   const o = {};
   for (let i = 2; i < argv.length; i += 2) o[argv[i].replace(/^--/, '')] = argv[i + 1];
-  if (!o.site || !o.frames) {
-    console.error('usage: browser_test.mjs --site DIR --frames DIR [--native-bench FILE]');
+  if (!o.site || !o.frames || !o.wav || !o.ticks) {
+    console.error('usage: browser_test.mjs --site DIR --frames DIR --wav FILE --ticks FILE ' +
+                  '[--native-bench FILE]');
     process.exit(2);
   }
   return o;
@@ -59,9 +78,20 @@ const TYPES = {
   '.png': 'image/png',
 };
 
+export function launchChromium(profile, executable = '/usr/bin/chromium') {
+  return puppeteer.launch({
+    executablePath: executable,
+    headless: true,
+    userDataDir: profile,
+    args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required', '--disable-gpu',
+           '--disable-background-networking', '--disable-component-update', '--disable-sync',
+           '--no-first-run', '--disable-dev-shm-usage'],
+  });
+}
+
 // The site at /, the reference frames at /frames/. Cross-origin isolation gives the page's
 // clock its finest resolution for the frame-cost figures.
-function serve(site, frames) {
+export function serve(site, frames = site) {
   const server = http.createServer((req, res) => {
     const url = new URL(req.url, 'http://localhost');
     let file = null;
@@ -83,6 +113,85 @@ function serve(site, frames) {
     });
   });
   return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+// The site's music worklet in Node, over the site's player.wasm and res/brumo.mod, driven
+// block by block as the browser drives it: silent and still until started, then the native
+// player's stream and ticks.
+function workletTest(site, wavFile, ticksFile) {
+  const posted = [];
+  let Processor = null;
+  const scope = {
+    sampleRate: RATE,
+    currentFrame: 0,
+    AudioWorkletProcessor: class {
+      constructor() { this.port = {postMessage: (m) => posted.push(m)}; }
+    },
+    registerProcessor: (name, processor) => { Processor = processor; },
+  };
+  vm.runInNewContext(fs.readFileSync(path.join(site, 'music-worklet.js'), 'utf8'), scope);
+  const bytes = (file) => new Uint8Array(fs.readFileSync(file)).buffer;
+  const processor = new Processor({processorOptions: {
+    player: bytes(path.join(site, 'player.wasm')), module: bytes(path.join(REPO, 'res/brumo.mod'))}});
+  const out = [new Float32Array(BLOCK), new Float32Array(BLOCK)];
+  const block = () => {
+    out.forEach((plane) => plane.fill(0));
+    processor.process([], [out]);
+    scope.currentFrame += BLOCK;
+  };
+
+  let sound = false;
+  for (let i = 0; i < 100; i++) {
+    block();
+    sound ||= out.some((plane) => plane.some((v) => v !== 0));
+  }
+  check(posted.length === 1 && posted[0].ok && !sound,
+        'the worklet is ready, and silent and still until started',
+        `${JSON.stringify(posted[0])}, ${posted.length - 1} reports`);
+
+  // The first 10 s against modplay's WAV (16-bit stereo after a 44-byte header), then on to
+  // the last still's music frame for the tick counts.
+  processor.port.onmessage({data: 'start'});
+  const wav = fs.readFileSync(wavFile);
+  const pcm = new Int16Array(new Uint8Array(wav.subarray(44)).buffer);
+  const listing = [...fs.readFileSync(ticksFile, 'utf8').matchAll(/^frame (\d+) .* tick (\d+)$/gm)]
+                      .map((m) => ({frame: Number(m[1]), tick: Number(m[2])}));
+  // Frame k of the show is drawn at (k - 300) x 17 ms of music, in whole frames.
+  const musicFrame = (k) => Math.floor((k - 300) * 17 * RATE / 1000);
+  const last = Math.max(pcm.length / 2, ...listing.map((l) => musicFrame(l.frame)));
+  let differing = 0;
+  let first = -1;
+  for (let f = 0; f < last; f += BLOCK) {
+    block();
+    for (let i = 0; i < BLOCK && 2 * (f + i) < pcm.length; i++) {
+      const k = 2 * (f + i);
+      if (out[0][i] * 32768 !== pcm[k] || out[1][i] * 32768 !== pcm[k + 1]) {
+        differing++;
+        if (first < 0) first = f + i;
+      }
+    }
+  }
+  check(differing === 0 && pcm.length > 2 * RATE * 9,
+        `the worklet plays the native player's ${(pcm.length / 2 / RATE).toFixed(1)} s bit for bit`,
+        `${differing} frames differ${first < 0 ? '' : `, the first at ${first}`}`);
+
+  // Chromium sometimes shows a block the previous block's frame, then the right one again:
+  // the stream is whole. Blocks the device went without are a hole.
+  const underruns = [];
+  for (const step of [0, 2 * BLOCK, 2 * BLOCK]) {
+    scope.currentFrame += step - BLOCK;
+    block();
+    processor.report();
+    underruns.push(posted[posted.length - 1].underruns);
+  }
+  check(underruns.join() === '0,0,1', 'the worklet counts the blocks missed as underruns',
+        `after a late frame count, its catching up and a missed block: ${underruns.join(', ')}`);
+
+  const ends = posted.filter((m) => m.type === 'position').flatMap((m) => m.boundaries);
+  const counted = listing.map((l) => `frame ${l.frame}: tick ${l.tick}, worklet ` +
+                                     ends.filter((b) => b <= musicFrame(l.frame)).length);
+  check(listing.length > 0 && listing.every((l) => ends.filter((b) => b <= musicFrame(l.frame)).length === l.tick),
+        "the worklet's ticks end where the native show counts them", counted.join('; '));
 }
 
 // Every console error, uncaught exception, failed request or error status counts against
@@ -166,13 +275,15 @@ async function showTest(browser, base, problems) {
       const ms = performance.now() - window.clickedAt;
       if ((white && other > 0) || ms > limit)
         return {found: white && other > 0, ms, ticks: Module._web_tick_count(),
+                reported: window.demoAudio.report !== null,
                 prompt: document.getElementById('prompt').hidden};
     }
   }, words, INTRO_WAIT_MS);
   check(intro.prompt, 'the click takes the prompt away');
   check(intro.found, 'the intro shows "Proudly" and "Presents" where the native frames have them',
         `after ${intro.ms.toFixed(0)} ms`);
-  check(intro.ticks === 0, 'the music stays paused during the intro', `tick count ${intro.ticks}`);
+  check(intro.ticks === 0 && !intro.reported, 'the music stays paused during the intro',
+        `tick count ${intro.ticks}, ${intro.reported ? 'a' : 'no'} stream reported`);
 
   // After the intro: the tick count, against the music's own clock and the page's.
   const rate = await page.evaluate(async (windowMs, waitMs) => {
@@ -181,11 +292,15 @@ async function showTest(browser, base, problems) {
       await new Promise((r) => setTimeout(r, 20));
     const audio = window.audioContexts[0];
     const read = () => ({ticks: Module._web_tick_count(), wall: performance.now(),
-                         audio: audio ? audio.currentTime : NaN});
+                         audio: audio ? audio.currentTime : NaN,
+                         stream: window.demoAudio.report?.streamFrame ?? 0});
     const a = read();
     await new Promise((r) => setTimeout(r, windowMs));
     const b = read();
-    return {a, b, state: audio ? audio.state : 'none', contexts: window.audioContexts.length};
+    return {a, b, state: audio ? audio.state : 'none', contexts: window.audioContexts.length,
+            worklet: window.demoAudio.node instanceof AudioWorkletNode,
+            ours: audio === window.demoAudio.context,
+            sdlAudio: typeof SDL !== 'undefined' && Boolean(SDL.audio)};
   }, RATE_WINDOW_MS, MUSIC_WAIT_MS);
   const ticks = rate.b.ticks - rate.a.ticks;
   const perAudioSecond = ticks / (rate.b.audio - rate.a.audio);
@@ -198,8 +313,120 @@ async function showTest(browser, base, problems) {
         'ticks advance at 50 per second of music (within 5%)',
         `${ticks} ticks: ${perAudioSecond.toFixed(2)} per audio second, ` +
         `${perSecond.toFixed(2)} per second of the page's clock`);
+  const streamed = (rate.b.stream - rate.a.stream) / RATE;
+  check(rate.worklet && rate.ours && !rate.sdlAudio && streamed > 0,
+        "the music comes from the page's AudioWorklet, not SDL's audio",
+        `node ${rate.worklet}, its context the page's ${rate.ours}, SDL audio ${rate.sdlAudio}, ` +
+        `${streamed.toFixed(2)} s streamed in the window`);
+
+  await inStepTest(browser, page);
   await page.close();
   return {introMs: intro.ms, perSecond, perAudioSecond};
+}
+
+// The worklet's reports, from the start of the logging on, give each tick's boundary in the
+// stream; the tick heard at a frame is the last one whose boundary the stream had passed when
+// the frame was shown (at the display's next refresh after its animation frame), by the
+// output timestamp the page had then. Frames shown before the first boundary reported are left
+// out (as null): what was heard then is not known here.
+function heardTicks(frames, reports) {
+  const ends = reports.flatMap((r) =>
+      r.boundaries.map((frame, i) => ({tick: r.ticks - r.boundaries.length + 1 + i, frame})));
+  const shift = reports[0].contextFrame - reports[0].streamFrame;
+  return frames.map(({est, time: drawnAt}) => {
+    const shown = drawnAt + REFRESH_MS;
+    const time = est.stamp ? est.stamp.contextTime + (shown - est.stamp.performanceTime) / 1000
+                           : est.contextTime + (shown - est.at) / 1000;
+    const frame = time * RATE - shift;
+    let heard = null;
+    for (const e of ends) if (e.frame <= frame) heard = e.tick;
+    return heard;
+  });
+}
+
+// The frames that can be judged, and how far each is from the tick heard.
+function inStep(frames, reports) {
+  const heard = heardTicks(frames, reports);
+  return frames.flatMap((f, i) => (heard[i] === null ? [] : [f.drawn - heard[i]]));
+}
+
+function stepDetail(off) {
+  return `${off.filter((d) => d === 0).length} of ${off.length} frames exact, ` +
+         `drawn minus heard ${Math.min(...off)} to ${Math.max(...off)}`;
+}
+
+// Frames drawn against the tick heard, through a second's stall of the page and five seconds
+// in the background.
+async function inStepTest(browser, page) {
+  // Every report of the worklet, and per frame the tick drawn and the page's estimate for it.
+  await page.evaluate(() => {
+    window.testLog = {reports: [], frames: []};
+    window.demoAudio.node.port.addEventListener('message', (event) => {
+      if (event.data.type === 'position') window.testLog.reports.push(event.data);
+    });
+    let last = null;
+    Module.postMainLoop = () => {
+      const est = window.demoAudio.estimate;
+      if (est === last) return;  // no frame drawn in this animation frame
+      last = est;
+      window.testLog.frames.push({drawn: Module._web_tick_count(), est,
+                                  time: document.timeline.currentTime});
+    };
+  });
+  const frames = (count) => page.evaluate(async (count) => {
+    const t0 = performance.now();
+    while (window.testLog.frames.length < count && performance.now() - t0 < 30000)
+      await new Promise((r) => setTimeout(r, 50));
+    return window.testLog.frames.splice(0);
+  }, count);
+  const reports = () => page.evaluate(() => window.testLog.reports);
+
+  const synced = inStep(await frames(SYNC_FRAMES), await reports());
+  check(synced.length >= SYNC_FRAMES - 10 && synced.every((d) => Math.abs(d) <= 1),
+        'each frame draws the tick heard when it is shown (within one)', stepDetail(synced));
+
+  const spin = await page.evaluate(async (ms) => {
+    const before = window.demoAudio.report;
+    const t0 = performance.now();
+    while (performance.now() - t0 < ms) {}
+    const spun = performance.now() - t0;
+    await new Promise((r) => setTimeout(r, 200));  // the reports sent meanwhile arrive
+    return {before, after: window.demoAudio.report, spun};
+  }, SPIN_MS);
+  const all = await reports();
+  const shifts = new Set(all.map((r) => r.contextFrame - r.streamFrame));
+  const advanced = (spin.after.streamFrame - spin.before.streamFrame) / RATE;
+  const spinUnderruns = spin.after.underruns - spin.before.underruns;
+  check(advanced >= 0.9 * spin.spun / 1000 && shifts.size === 1 && spinUnderruns === 0,
+        `a ${SPIN_MS} ms stall of the page leaves no hole in the music`,
+        `the stream moved on ${(1000 * advanced).toFixed(0)} ms over ${spin.spun.toFixed(0)} ms ` +
+        `of stall, ${shifts.size} offset(s) to the context's clock, ` +
+        `${spinUnderruns} underrun(s) reported meanwhile`);
+
+  await page.evaluate(() => { window.testLog.frames.length = 0; });
+  const other = await browser.newPage();
+  await other.bringToFront();
+  const where = () => page.evaluate(() => ({state: document.visibilityState,
+                                            ...window.demoAudio.report}));
+  const away = await where();
+  await new Promise((r) => setTimeout(r, BACKGROUND_MS));
+  const gone = await where();
+  await page.bringToFront();
+  await other.close();
+  // The reports go on in the background, so every frame after the return can be judged.
+  const back = inStep(await frames(30), await reports());
+  const firstInStep = back.findIndex((d) => Math.abs(d) <= 1);
+  const staysInStep = firstInStep >= 0 && back.slice(firstInStep).every((d) => Math.abs(d) <= 1);
+  const playedAway = (gone.streamFrame - away.streamFrame) / RATE;
+  const awayUnderruns = gone.underruns - away.underruns;
+  check(away.state === 'hidden' && playedAway > 0.9 * BACKGROUND_MS / 1000 &&
+            awayUnderruns === 0 && staysInStep && firstInStep < BACK_IN_STEP_FRAMES,
+        `after ${BACKGROUND_MS / 1000} s in the background the music played on and the ` +
+            `picture is back in step within ${BACK_IN_STEP_FRAMES} frames`,
+        `the page was ${away.state}, the music played ${playedAway.toFixed(2)} s with ` +
+            `${awayUnderruns} underrun(s) meanwhile; ` +
+            `${firstInStep < 0 ? 'no' : `frame ${firstInStep + 1}`} after the return in step, then ` +
+            stepDetail(back.slice(Math.max(firstInStep, 0))));
 }
 
 async function stillsTest(browser, base, problems) {
@@ -258,6 +485,7 @@ function nativeFrameMicros(file) {
 
 async function main() {
   const o = options(process.argv);
+  workletTest(o.site, o.wav, o.ticks);
   const bytes = siteBytes(o.site);
   check(bytes < SITE_LIMIT, 'the published folder is under 1 MiB',
         `${bytes} bytes in ${fs.readdirSync(o.site).join(', ')}`);
@@ -265,14 +493,7 @@ async function main() {
   const server = await serve(o.site, o.frames);
   const base = `http://127.0.0.1:${server.address().port}/`;
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'demo-chromium-'));
-  const browser = await puppeteer.launch({
-    executablePath: o.chromium || '/usr/bin/chromium',
-    headless: true,
-    userDataDir: profile,
-    args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required', '--disable-gpu',
-           '--disable-background-networking', '--disable-component-update', '--disable-sync',
-           '--no-first-run', '--disable-dev-shm-usage'],
-  });
+  const browser = await launchChromium(profile, o.chromium);
   const problems = [];
   try {
     const show = await showTest(browser, base, problems);
@@ -301,7 +522,9 @@ async function main() {
   process.exit(failed === 0 ? 0 : 1);
 }
 
-main().catch((e) => {
-  console.error(e);
-  process.exit(1);
-});
+if (process.argv[1] === fileURLToPath(import.meta.url)) {
+  main().catch((e) => {
+    console.error(e);
+    process.exit(1);
+  });
+}

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The browser build, built with emcmake into its own folder and checked in the system's
-# Chromium against this build's capture tool and frame benchmark (browser_test.mjs).
+# Chromium (and its music worklet in Node) against this build's capture tool, modplay and
+# frame benchmark (browser_test.mjs).
 # Usage: browser_test.sh BUILD_DIR SANITIZED   (run from the repository root)
 # WEB_BUILD_DIR chooses the browser build's folder (default build-web).
 set -euo pipefail
@@ -41,9 +42,11 @@ if [ ! -f "$here/node_modules/.package-lock.json" ] ||
     (cd "$here" && timeout 600 npm ci --no-audit --no-fund --loglevel=error)
 fi
 
-echo "== the native frames"
+echo "== the native frames and music"
 timeout 300 "$build/tools/capture/capture" --out "$work/frames" \
-    --frame 0 --frame 200 --frame 888 --frame 1383 --frame 1595 >/dev/null
+    --frame 0 --frame 200 --frame 888 --frame 1383 --frame 1595 >"$work/ticks.txt"
+timeout 300 "$build/tools/modplay/modplay" "$repo/res/brumo.mod" -o "$work/music.wav" \
+    --seconds 10 --loop >/dev/null
 if [ -x "$build/bench/demo/bench_frame" ]; then
     timeout 300 "$build/bench/demo/bench_frame" --benchmark_filter=BM_MainSceneFrame \
         --benchmark_out="$work/bench.json" --benchmark_out_format=json >/dev/null 2>&1 ||
@@ -52,4 +55,4 @@ fi
 
 echo "== the page in Chromium"
 timeout 600 node "$here/browser_test.mjs" --site "$web_build/site" --frames "$work/frames" \
-    --native-bench "$work/bench.json"
+    --ticks "$work/ticks.txt" --wav "$work/music.wav" --native-bench "$work/bench.json"
