@@ -190,6 +190,10 @@ uint8_t player_has_ended(const ModPlayer* player) {
     return player->ended;
 }
 
+uint32_t player_frames_to_tick(const ModPlayer* player) {
+    return player->samples_per_tick - player->tick_sample_pos;
+}
+
 const char* player_title(const ModPlayer* player) {
     return player->title;
 }

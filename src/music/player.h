@@ -71,6 +71,9 @@ void player_set_ramping(ModPlayer* player, uint8_t flag);
 void player_set_row_callback(ModPlayer* player, PlayerCallback fn, void* data);
 void player_set_tick_callback(ModPlayer* player, PlayerCallback fn, void* data);
 uint8_t player_has_ended(const ModPlayer* player);
+// Frames still to render before the current tick ends (at least 1): where the next tick
+// boundary falls in the stream.
+uint32_t player_frames_to_tick(const ModPlayer* player);
 
 // What the module holds: its title (20 bytes at most), sample `number` (1..31), the orders
 // played and the patterns stored.

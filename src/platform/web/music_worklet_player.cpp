@@ -72,8 +72,8 @@ __attribute__((export_name("music_render"))) int32_t music_render() {
     constexpr int32_t n = kPiece;
     int32_t ended = 0;
     for (int32_t done = 0; done < n;) {
-        const int32_t to_boundary = player->samples_per_tick - player->tick_sample_pos;
-        const int32_t run = to_boundary > 0 && to_boundary < n - done ? to_boundary : n - done;
+        const auto to_boundary = static_cast<int32_t>(player_frames_to_tick(player));
+        const int32_t run = to_boundary < n - done ? to_boundary : n - done;
         const uint32_t before = ticks;
         player_render_s16(player, stereo + 2 * done, run);
         done += run;
@@ -92,7 +92,7 @@ __attribute__((export_name("music_piece_frames"))) int32_t music_piece_frames() 
 
 // Frames from the end of the last piece to the coming tick boundary.
 __attribute__((export_name("music_frames_to_boundary"))) int32_t music_frames_to_boundary() {
-    return player == nullptr ? 0 : player->samples_per_tick - player->tick_sample_pos;
+    return player == nullptr ? 0 : static_cast<int32_t>(player_frames_to_tick(player));
 }
 
 __attribute__((export_name("music_stereo"))) int16_t* music_stereo() {
