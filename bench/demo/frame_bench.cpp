@@ -6,10 +6,11 @@
 #include <cstring>
 #include <vector>
 
+#include "core/clock.h"
+#include "core/expand.h"
+#include "core/framebuffer.h"
 #include "demo/headless.h"
 #include "effects/burst.h"
-#include "platform/clock.h"
-#include "platform/framebuffer.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ void BM_MainSceneFrame(benchmark::State& state) {
             return;
         }
         // Play into phase 3, where the pumpkin pulses and the figures fly.
-        while (tick_count.load() < 1100) headless_next_frame(&show);
+        headless_play_to_tick(&show, 1100);
         started = true;
     }
     std::vector<uint32_t> surface(SCREEN_WIDTH * SCREEN_HEIGHT);
@@ -32,10 +33,10 @@ void BM_MainSceneFrame(benchmark::State& state) {
     for (auto _ : state) {
         // Walk the beat so the pumpkin moves and a figure is launched every cycle.
         tick_count.store(tick++);
-        draw_main_frame(&show.main);
-        expand_frame(framebuffer.pixels, FRAME_WIDTH, FRAME_HEIGHT, surface.data(),
-                     SCREEN_WIDTH * 4);
-        finish_main_frame(&show.main);
+        draw_main_frame(&show.run.main);
+        expand_frame(rgbx_surface_palette(), framebuffer.pixels, FRAME_WIDTH, FRAME_HEIGHT,
+                     surface.data(), SCREEN_WIDTH * 4);
+        finish_main_frame(&show.run.main);
         benchmark::DoNotOptimize(surface.data());
         benchmark::ClobberMemory();
     }

@@ -6,8 +6,8 @@
 #include <numbers>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/framebuffer.h"
+#include "core/clock.h"
+#include "core/framebuffer.h"
 #include "render/raster.h"
 #include "render/scene.h"
 

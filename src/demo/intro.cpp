@@ -2,11 +2,11 @@
 
 #include <cstdio>
 
-#include "demo/show.h"
+#include "core/clock.h"
+#include "core/framebuffer.h"
+#include "demo/assets.h"
 #include "math/matrix.h"
 #include "math/trig.h"
-#include "platform/clock.h"
-#include "platform/framebuffer.h"
 #include "render/raster.h"
 #include "text/font.h"
 
@@ -56,6 +56,17 @@ int load_intro_resources() {
     intro_mesh_node->transform_mode = TRANSFORM_COMPOSE;
     matrix_set_translation(&intro_mesh_node->local, 0, 0, 0);
     return 0;
+}
+
+void release_intro() {
+    free_scene(intro_root);
+    intro_root = intro_group = intro_mesh_node = nullptr;
+    for (TextObject*& text : intro_texts) {
+        free_text(text);
+        text = nullptr;
+    }
+    free_model(intro_cube);
+    intro_cube = nullptr;
 }
 
 bool intro_running() {

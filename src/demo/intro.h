@@ -20,6 +20,9 @@ extern SceneNode* intro_mesh_node;
 // scene. 0 on success; -1, after a line naming what failed, when something cannot be had.
 int load_intro_resources();
 
+// Frees what load_intro_resources made; the globals are null again.
+void release_intro();
+
 // The intro's own clock: the bob phase, a Fixed-degree angle.
 struct IntroState {
     Fixed phase;

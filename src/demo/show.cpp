@@ -2,18 +2,15 @@
 
 #include <cstdio>
 
-#include "demo/intro.h"
+#include "core/clock.h"
+#include "core/framebuffer.h"
+#include "demo/assets.h"
 #include "demo/timeline.h"
 #include "effects/burst.h"
-#include "loaders/input.h"
-#include "loaders/pcx.h"
 #include "math/matrix.h"
 #include "math/trig.h"
-#include "platform/clock.h"
-#include "platform/framebuffer.h"
 #include "render/raster.h"
 
-Font* demo_font = nullptr;
 Model* pumpkin_model = nullptr;
 SceneNode* main_root = nullptr;
 SceneNode* tilt_node = nullptr;
@@ -60,27 +57,10 @@ SceneNode* scene_group(SceneNode* parent) {
 
 }  // namespace
 
-int report_load_failure(const char* path) {
-    const char* failure = load_failure();
-    if (failure[0] != '\0') {
-        std::fprintf(stderr, "demo: %s\n", failure);
-    } else {
-        std::fprintf(stderr, "demo: %s: cannot load (out of memory)\n", path);
-    }
-    return -1;
-}
-
-int load_show_resources() {
-    demo_font = create_font(font_glyphs, FONT_GLYPH_SIZE, FONT_GLYPH_SIZE);
-    if (demo_font == nullptr) {
-        std::fputs("demo: out of memory\n", stderr);
-        return -1;
-    }
-    if (load_tunnel_texture() < 0) return report_load_failure("res/tunnel.pcx");
+int load_pumpkin() {
     std::puts("Loading resources...");
     pumpkin_model = load_required_model(kPumpkinPath, kPumpkinScale);
-    if (pumpkin_model == nullptr) return report_load_failure(kPumpkinPath);
-    return load_intro_resources();
+    return pumpkin_model == nullptr ? report_load_failure(kPumpkinPath) : 0;
 }
 
 int build_main_scene() {
@@ -106,6 +86,17 @@ int create_word_groups() {
         jitter_text_add_word(word_groups[i], g.word);
     }
     return 0;
+}
+
+void release_main_scene() {
+    for (JitterText*& group : word_groups) {
+        free_jitter_text(group);
+        group = nullptr;
+    }
+    free_scene(main_root);  // the pumpkin's node and the groups above it
+    main_root = tilt_node = pulse_node = pumpkin_node = nullptr;
+    free_model(pumpkin_model);
+    pumpkin_model = nullptr;
 }
 
 void draw_main_frame(MainLoopState* state) {

@@ -1,6 +1,5 @@
-// The show: its resources and scene, and the main loop's frame, split around presentation
-// so that the program (which presents through the window) and the capture tool (which
-// writes images) run the same choreography.
+// The main scene: the pumpkin, its scene graph, the jittering words and the frame the main
+// loop draws, split around presentation so that every target runs the same choreography.
 #pragma once
 
 #include <cstdint>
@@ -8,12 +7,10 @@
 #include "loaders/obj.h"
 #include "math/fixed.h"
 #include "render/scene.h"
-#include "text/font.h"
 #include "text/jitter.h"
 
 inline constexpr int WORD_GROUPS = 5;
 
-extern Font* demo_font;
 extern Model* pumpkin_model;
 extern SceneNode* main_root;
 extern SceneNode* tilt_node;
@@ -21,15 +18,10 @@ extern SceneNode* pulse_node;
 extern SceneNode* pumpkin_node;
 extern JitterText* word_groups[WORD_GROUPS];
 
-// Start-up up to the music: the font, the tunnel texture, "Loading resources...", the
-// pumpkin at scale 64 and the intro's resources. 0 on success; -1 when a resource cannot be
-// loaded, after one line on standard error naming the file at fault and the reason
-// ("demo: res/pumpkin.pcx: not a PCX image (bad header)").
-int load_show_resources();
-
-// Prints that line for the loaders' latest refusal (or, when they noted none, for `path`);
-// returns -1.
-int report_load_failure(const char* path);
+// Prints "Loading resources..." and loads the pumpkin at scale 64. 0, or -1 after one line on
+// standard error naming the file at fault and the reason ("demo: res/pumpkin.pcx: not a PCX
+// image (bad header)").
+int load_pumpkin();
 
 // The main scene graph: root, tilt, pulse and the pumpkin's mesh node. 0, or -1 when memory
 // runs out.
@@ -37,6 +29,9 @@ int build_main_scene();
 
 // The five jittering word groups. 0, or -1 when memory runs out.
 int create_word_groups();
+
+// Frees the pumpkin, the main scene and the word groups; the globals are null again.
+void release_main_scene();
 
 // The main loop's state between frames.
 struct MainLoopState {

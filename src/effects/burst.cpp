@@ -2,8 +2,9 @@
 
 #include <cstdlib>
 
+#include "core/framebuffer.h"
+#include "core/random.h"
 #include "math/trig.h"
-#include "platform/framebuffer.h"
 #include "render/raster.h"
 
 std::array<Burst, BURST_SLOTS> bursts{};
@@ -60,7 +61,7 @@ void spawn_burst(int32_t x, int32_t y, int32_t angle, int32_t flap_rate, int32_t
         b.flap_rate = flap_rate;
         b.size = size;
         b.age = 0;
-        b.drift = ((std::rand() & 0xFF) - 128) * 400;  // about -0.78 .. +0.78 per update
+        b.drift = ((show_random() & 0xFF) - 128) * 400;  // about -0.78 .. +0.78 per update
         return;
     }
 }
@@ -112,7 +113,7 @@ void init_burst(Burst* burst, int32_t x, int32_t y, int32_t angle, int32_t flap_
     burst->angle = angle;
     burst->flap_rate = flap_rate;
     burst->size = size;
-    burst->age = std::rand() % 2000;
+    burst->age = show_random() % 2000;
 }
 
 void rotate_point(BurstPoint* point, int32_t angle) {

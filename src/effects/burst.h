@@ -34,7 +34,7 @@ struct BurstPoint {
 
 extern std::array<Burst, BURST_SLOTS> bursts;
 
-// Claims the lowest free slot with a random drift; does nothing (and calls no rand()) when
+// Claims the lowest free slot with a random drift; does nothing (and draws no random value) when
 // all slots are in use.
 void spawn_burst(int32_t x, int32_t y, int32_t angle, int32_t flap_rate, int32_t size);
 // Moves, draws and ages every active figure, in slot order.

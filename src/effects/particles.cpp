@@ -2,9 +2,10 @@
 
 #include <cstdlib>
 
+#include "core/framebuffer.h"
+#include "core/random.h"
 #include "loaders/pcx.h"
 #include "math/trig.h"
-#include "platform/framebuffer.h"
 #include "render/raster.h"
 
 std::array<Particle, PARTICLE_SLOTS> particles{};
@@ -26,7 +27,7 @@ void spawn_particle(Fixed x, Fixed y, Fixed z, Fixed vx, Fixed vy, Fixed vz) {
         p.vx = vx;
         p.vy = vy;
         p.vz = vz;
-        for (int32_t& spin : p.spin) spin = std::rand() & 0x7F;
+        for (int32_t& spin : p.spin) spin = show_random() & 0x7F;
         p.life = PARTICLE_LIFE;
         return;
     }

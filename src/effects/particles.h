@@ -23,7 +23,7 @@ struct Particle {
 
 extern std::array<Particle, PARTICLE_SLOTS> particles;
 
-// Claims the lowest free slot; does nothing (and calls no rand()) when all are live.
+// Claims the lowest free slot; does nothing (and draws no random value) when all are live.
 void spawn_particle(Fixed x, Fixed y, Fixed z, Fixed vx, Fixed vy, Fixed vz);
 // Moves every live particle one step and draws all 200 triangles (free slots project to a
 // point and draw nothing). Always true: the caller may go on.

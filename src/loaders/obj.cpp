@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/framebuffer.h"
 #include "loaders/input.h"
 #include "loaders/pcx.h"
-#include "platform/framebuffer.h"
 
 namespace {
 

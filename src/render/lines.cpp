@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/framebuffer.h"
+#include "core/framebuffer.h"
 
 namespace {
 

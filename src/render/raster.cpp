@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <type_traits>
 
-#include "platform/clock.h"
-#include "platform/framebuffer.h"
+#include "core/clock.h"
+#include "core/framebuffer.h"
 
 std::array<uint16_t, RASTER_WIDTH * RASTER_HEIGHT> depth_buffer;
 

@@ -3,7 +3,7 @@
 #include <new>
 #include <utility>
 
-#include "platform/clock.h"
+#include "core/clock.h"
 #include "render/lines.h"
 #include "render/raster.h"
 
@@ -135,6 +135,16 @@ void draw_mesh_wireframe(const Mesh* mesh) {
 
 SceneNode* create_root_node() {
     return new_group();
+}
+
+void free_scene(SceneNode* node) {
+    if (node == nullptr) return;
+    if (is_group(node) && node->children != nullptr) {
+        for (uint64_t i = 0; i < node->children->count; ++i)
+            free_scene(static_cast<SceneNode*>(node->children->items[i]));
+        ptrvec_free(node->children);
+    }
+    delete node;
 }
 
 SceneNode* create_group_node(SceneNode* parent) {

@@ -46,6 +46,9 @@ struct SceneNode {
 SceneNode* create_root_node();
 SceneNode* create_group_node(SceneNode* parent);
 SceneNode* create_mesh_node(SceneNode* parent, Mesh* mesh);
+// Frees a node and everything below it (not the meshes, which the nodes do not own). Null is
+// ignored.
+void free_scene(SceneNode* node);
 
 // Needs a base matrix (usually identity) in the current slot of the matrix stack. A vertex
 // whose stamp is not frame_count is transformed by the current matrix, using the integer parts

@@ -2,7 +2,8 @@
 
 #include <cstdlib>
 
-#include "platform/framebuffer.h"
+#include "core/framebuffer.h"
+#include "core/random.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ int32_t at_least_one(int32_t range) {
 
 // A random offset in -(range / 2) .. range - 1 - range / 2.
 int32_t random_offset(int32_t range) {
-    return std::rand() % range - range / 2;
+    return show_random() % range - range / 2;
 }
 
 }  // namespace
@@ -66,14 +67,14 @@ void update_jitter_text(JitterText* group) {
     for (uint64_t i = 0; i < group->letters->count; ++i) {
         auto* letter = static_cast<TextObject*>(group->letters->items[i]);
         if (group->counter == 0) {
-            // The order of the rand() calls (x, then y, then colour, letter by letter) is
+            // The order of the random calls (x, then y, then colour, letter by letter) is
             // part of the look: every run repeats it.
             int32_t dx = random_offset(group->x_range);
             int32_t dy = random_offset(group->y_range);
             set_text_position(letter, group->x + dx + static_cast<int32_t>(i) * pitch,
                               group->y + dy);
         }
-        set_draw_colour(static_cast<uint8_t>(std::rand() % 256));
+        set_draw_colour(static_cast<uint8_t>(show_random() % 256));
         draw_text(letter);
     }
 }

@@ -1,7 +1,7 @@
 // JitterText: a word laid out as a row of one-letter text objects that shiver. Every few
 // updates each letter jumps to a new random offset around its place in the row, and every
 // update each letter is drawn in a new random palette colour. Positions and colours come from
-// rand(), which the show never seeds, so every run makes the same choices.
+// show_random(), which the show never seeds, so every run makes the same choices.
 #pragma once
 
 #include <cstdint>

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/framebuffer.h"
 #include "math/fixed.h"
-#include "platform/framebuffer.h"
 
 namespace {
 

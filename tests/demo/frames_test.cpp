@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "core/clock.h"
+#include "core/expand.h"
+#include "core/framebuffer.h"
 #include "demo/headless.h"
-#include "platform/clock.h"
-#include "platform/framebuffer.h"
 #include "png_io.h"
 
 namespace {
@@ -38,8 +39,8 @@ TEST(ShowFrames, MatchTheReferenceImages) {
     std::vector<uint32_t> surface(SCREEN_WIDTH * SCREEN_HEIGHT);
     for (uint64_t target : kFrames) {
         while (show.frame <= target) headless_next_frame(&show);
-        expand_frame(framebuffer.pixels, FRAME_WIDTH, FRAME_HEIGHT, surface.data(),
-                     SCREEN_WIDTH * 4);
+        expand_frame(rgbx_surface_palette(), framebuffer.pixels, FRAME_WIDTH, FRAME_HEIGHT,
+                     surface.data(), SCREEN_WIDTH * 4);
         RgbImage reference;
         std::string error;
         ASSERT_TRUE(read_png_rgb(reference_path(target), &reference, &error)) << error;

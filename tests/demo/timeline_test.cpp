@@ -7,13 +7,14 @@
 #include <cstring>
 #include <vector>
 
+#include "core/clock.h"
+#include "core/framebuffer.h"
+#include "demo/assets.h"
 #include "demo/intro.h"
 #include "demo/show.h"
 #include "effects/burst.h"
 #include "math/matrix.h"
 #include "math/trig.h"
-#include "platform/clock.h"
-#include "platform/framebuffer.h"
 
 namespace {
 

@@ -2,10 +2,11 @@
 
 #include <cstdlib>
 
+#include "core/clock.h"
+#include "core/framebuffer.h"
+#include "core/random.h"
 #include "effects/burst.h"
 #include "effects/particles.h"
-#include "platform/clock.h"
-#include "platform/framebuffer.h"
 #include "render/raster.h"
 
 namespace {
@@ -39,11 +40,11 @@ TEST_F(Effects, SpawnTakesTheLowestFreeSlotAndNothingWhenFull) {
     EXPECT_LE(bursts[1].drift, 50800);
 
     for (int i = 0; i < BURST_SLOTS; ++i) spawn_burst(100 + i, 0, 0, 0, 0);
-    std::srand(9);
-    const int next = std::rand();
-    std::srand(9);
+    show_random_seed(9);
+    const int next = show_random();
+    show_random_seed(9);
     spawn_burst(999, 999, 0, 0, 0);
-    EXPECT_EQ(std::rand(), next) << "a spawn with every slot taken calls no rand()";
+    EXPECT_EQ(show_random(), next) << "a spawn with every slot taken calls no rand()";
     for (const Burst& b : bursts) EXPECT_NE(b.x, 999);
 }
 
@@ -117,11 +118,11 @@ TEST_F(Effects, ParticleLivesFor179DrawnUpdatesAndFullTableSpawnsNothing) {
     EXPECT_EQ(particles[0].life, 0) << "the 180th update frees it";
 
     for (int i = 0; i < PARTICLE_SLOTS; ++i) spawn_particle(i, 0, 0x100000, 0, 0, 0);
-    std::srand(3);
-    const int next = std::rand();
-    std::srand(3);
+    show_random_seed(3);
+    const int next = show_random();
+    show_random_seed(3);
     spawn_particle(-1, -1, -1, 0, 0, 0);
-    EXPECT_EQ(std::rand(), next);
+    EXPECT_EQ(show_random(), next);
     for (const Particle& p : particles) EXPECT_NE(p.x, -1);
 }
 

@@ -1,6 +1,6 @@
 // The audio link: reading the module, the refusals that leave the show silent, and the device
 // callback's frame arithmetic.
-#include "platform/audio.h"
+#include "platform/sdl/audio.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "core/clock.h"
 #include "music/mod_builder.h"
-#include "platform/clock.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/framebuffer.h"
+#include "core/framebuffer.h"
 
 namespace {
 

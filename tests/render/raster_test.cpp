@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/framebuffer.h"
+#include "core/clock.h"
+#include "core/framebuffer.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <array>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/framebuffer.h"
+#include "core/clock.h"
+#include "core/framebuffer.h"
 #include "render/raster.h"
 
 namespace {

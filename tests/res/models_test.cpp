@@ -6,12 +6,13 @@
 #include <string>
 #include <utility>
 
+#include "core/clock.h"
+#include "core/framebuffer.h"
+#include "demo/headless.h"
 #include "demo/intro.h"
 #include "demo/show.h"
 #include "loaders/obj.h"
 #include "math/matrix.h"
-#include "platform/clock.h"
-#include "platform/framebuffer.h"
 #include "render/raster.h"
 #include "render/scene.h"
 
@@ -121,11 +122,8 @@ struct Extent {
 class ShowPoses : public testing::Test {
    protected:
     static void SetUpTestSuite() {
-        frame_attach_storage();
-        ASSERT_EQ(load_show_resources(), 0);
-        ASSERT_EQ(build_main_scene(), 0);
-        ASSERT_EQ(create_word_groups(), 0);
-        matrix_reset();
+        static HeadlessShow show;
+        ASSERT_EQ(headless_start(&show, nullptr, nullptr, nullptr), 0);
     }
 };
 

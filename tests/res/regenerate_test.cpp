@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "core/framebuffer.h"
 #include "loaders/obj.h"
 #include "loaders/pcx.h"
-#include "platform/framebuffer.h"
 #include "resgen.h"
 
 namespace {

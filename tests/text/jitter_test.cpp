@@ -1,11 +1,13 @@
 #include "text/jitter.h"
+#include "core/random.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <vector>
 
-#include "platform/framebuffer.h"
+#include "core/framebuffer.h"
+#include "core/random.h"
 
 namespace {
 
@@ -24,10 +26,10 @@ class Jitter : public ::testing::Test {
 
     // The next n values rand() will give after seeding with `seed`.
     static std::vector<int> next_rands(unsigned seed, int n) {
-        std::srand(seed);
+        show_random_seed(seed);
         std::vector<int> values;
-        for (int i = 0; i < n; ++i) values.push_back(std::rand());
-        std::srand(seed);
+        for (int i = 0; i < n; ++i) values.push_back(show_random());
+        show_random_seed(seed);
         return values;
     }
 
@@ -86,7 +88,7 @@ TEST_F(Jitter, CallsRandInLetterOrderXThenYThenColour) {
     EXPECT_EQ(letter(1)->x, 100 + 32 + r[3] % 8 - 4);
     EXPECT_EQ(letter(1)->y, 50 + r[4] % 4 - 2);
     EXPECT_EQ(draw_colour, r[5] % 256) << "the last letter's colour is the sixth call";
-    EXPECT_EQ(std::rand(), r[6]) << "six calls in all";
+    EXPECT_EQ(show_random(), r[6]) << "six calls in all";
 }
 
 TEST_F(Jitter, EmptyWordDrawsNothingAndNeverCallsRand) {
@@ -95,7 +97,7 @@ TEST_F(Jitter, EmptyWordDrawsNothingAndNeverCallsRand) {
     const std::vector<int> r = next_rands(5, 1);
     for (int i = 0; i < 4; ++i) update_jitter_text(group);
     EXPECT_EQ(group->counter, 0) << "the counter still runs";
-    EXPECT_EQ(std::rand(), r[0]);
+    EXPECT_EQ(show_random(), r[0]);
     for (int i = 0; i < FRAME_WIDTH * FRAME_HEIGHT; ++i) ASSERT_EQ(framebuffer.pixels[i], 0);
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/framebuffer.h"
+#include "core/framebuffer.h"
 
 namespace {
 

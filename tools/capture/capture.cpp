@@ -17,8 +17,9 @@
 #include <vector>
 
 #include "cli.h"
+#include "core/framebuffer.h"
+#include "core/music_source.h"
 #include "demo/headless.h"
-#include "platform/framebuffer.h"
 #include "png_io.h"
 #include "video.h"
 #include "wav_file.h"
@@ -61,7 +62,7 @@ struct Options {
 
 Options parse_options(CommandLine* line) {
     Options o;
-    const uint64_t max_frame = static_cast<uint64_t>(kMaxSeconds * 1000 / SHOW_FRAME_MS);
+    const uint64_t max_frame = static_cast<uint64_t>(kMaxSeconds * 1000 / FRAME_PERIOD_MS);
     while (cli_more(*line)) {
         const char* arg = cli_next(line);
         auto png_only = [&] {
@@ -213,7 +214,7 @@ void print_progress(uint64_t done, uint64_t total, double elapsed) {
 bool run_video(HeadlessShow* show, const Options& options, const Plan& plan, Outputs* out,
                std::string* error) {
     VideoWriter video;
-    const VideoSettings settings{FRAME_WIDTH, FRAME_HEIGHT, kVideoFps, SHOW_SAMPLE_RATE};
+    const VideoSettings settings{FRAME_WIDTH, FRAME_HEIGHT, kVideoFps, MUSIC_RATE};
     if (!video.open(options.video_path, settings, error)) {
         *error = options.video_path + ": " + *error;
         return false;
@@ -221,8 +222,7 @@ bool run_video(HeadlessShow* show, const Options& options, const Plan& plan, Out
     out->video = &video;
     WavFile wav;
     if (!options.wav_path.empty()) {
-        if (!wav.open(options.wav_path, SHOW_SAMPLE_RATE, music_frames(*show, plan), error))
-            return false;
+        if (!wav.open(options.wav_path, MUSIC_RATE, music_frames(*show, plan), error)) return false;
         out->wav = &wav;
     }
     const Clock::time_point start = Clock::now();
@@ -264,7 +264,7 @@ bool run_video(HeadlessShow* show, const Options& options, const Plan& plan, Out
         elapsed > 0 ? show_s / elapsed : 0.0);
     if (out->wav != nullptr)
         std::printf("wrote %s: %.3f s of music\n", options.wav_path.c_str(),
-                    static_cast<double>(show->audio_frames) / SHOW_SAMPLE_RATE);
+                    static_cast<double>(show->audio_frames) / MUSIC_RATE);
     return true;
 }
 
@@ -276,8 +276,7 @@ bool run_frames(HeadlessShow* show, const Options& options, const Plan& plan, Ou
     // folder made first would stay behind when the file cannot.
     WavFile wav;
     if (!options.wav_path.empty()) {
-        if (!wav.open(options.wav_path, SHOW_SAMPLE_RATE, music_frames(*show, plan), error))
-            return false;
+        if (!wav.open(options.wav_path, MUSIC_RATE, music_frames(*show, plan), error)) return false;
         out->wav = &wav;
     }
     if (!options.out_dir.empty()) {
@@ -317,7 +316,7 @@ bool run_frames(HeadlessShow* show, const Options& options, const Plan& plan, Ou
         std::printf("%d frames written to %s\n", written, options.out_dir.c_str());
     if (out->wav != nullptr)
         std::printf("wrote %s: %.3f s of music\n", options.wav_path.c_str(),
-                    static_cast<double>(show->audio_frames) / SHOW_SAMPLE_RATE);
+                    static_cast<double>(show->audio_frames) / MUSIC_RATE);
     return true;
 }
 

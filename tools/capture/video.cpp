@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdio>
 
-#include "platform/framebuffer.h"
+#include "core/framebuffer.h"
 #include "yuv.h"
 
 extern "C" {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli.h"
-#include "platform/framebuffer.h"
+#include "core/framebuffer.h"
 #include "png_io.h"
 #include "text/text.h"
 

@@ -1,6 +1,5 @@
 // modplay: plays a 4-channel tracker module through the audio device, or renders it to a WAV
 // file (44100 Hz, 16-bit stereo), with the library the demo plays its music with.
-#include <SDL.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,13 +15,15 @@
 #include <vector>
 
 #include "cli.h"
+#include "core/music_source.h"
 #include "music/player.h"
+#include "platform/sdl/audio.h"
 #include "wav_file.h"
 
 namespace {
 
 constexpr const char* PROGRAM = "modplay";
-constexpr uint32_t RATE = 44100;
+constexpr uint32_t RATE = MUSIC_RATE;  // the device's rate, and the WAV's
 // A WAV file holds at most 4 GiB of data: about 6.7 hours of 16-bit stereo at 44100 Hz.
 constexpr double MAX_SECONDS = 6 * 3600;
 // A song that has not ended by then (pattern loops that restart each other) stops there.
@@ -203,27 +204,17 @@ void device_callback(void*, uint8_t* stream, int len) {
 }
 
 int play_device(ModPlayer* player, uint64_t frames, uint64_t song_frames, bool loop) {
-    if (SDL_Init(SDL_INIT_AUDIO) < 0) cli_fail(PROGRAM, "no audio: %s", SDL_GetError());
     device.player = player;
     device.limit = frames;
-    SDL_AudioSpec want{};
-    want.freq = static_cast<int>(RATE);
-    want.format = AUDIO_S16SYS;
-    want.channels = 2;
-    want.samples = 1024;
-    want.callback = device_callback;
-    if (SDL_OpenAudio(&want, nullptr) < 0) {
-        const std::string why = SDL_GetError();
-        SDL_Quit();
+    std::string why;
+    if (!audio_device_open(device_callback, &why))
         cli_fail(PROGRAM, "no audio device could be opened: %s", why.c_str());
-    }
-    SDL_PauseAudio(0);
+    start_audio();
     while (!device.done.load()) {
-        SDL_Delay(100);
+        audio_wait_ms(100);
         print_progress(device.frames.load(), song_frames, loop);
     }
-    SDL_CloseAudio();
-    SDL_Quit();
+    audio_device_close();
     print_progress(device.frames.load(), song_frames, loop);
     std::printf("\n");
     return 0;

@@ -8,12 +8,15 @@
 #include <cstring>
 
 #include "cli.h"
-#include "demo/loops.h"
+#include "core/clock.h"
+#include "core/framebuffer.h"
+#include "core/random.h"
 #include "effects/particles.h"
 #include "loaders/input.h"
 #include "loaders/pcx.h"
 #include "math/fixed.h"
-#include "platform/display.h"
+#include "platform/sdl/window.h"
+#include "render/raster.h"
 
 namespace {
 
@@ -33,7 +36,7 @@ uint64_t frames_started = 0;
 
 // A random value in -spread .. spread, in Fixed units.
 Fixed jitter(int32_t spread) {
-    return std::rand() % (2 * spread + 1) - spread;
+    return show_random() % (2 * spread + 1) - spread;
 }
 
 void fountain() {
@@ -43,6 +46,19 @@ void fountain() {
     for (int i = 0; i < 2; ++i)
         spawn_particle(jitter(0x8000), 0x100000, 0x180000, jitter(0x2000), -0x8000 + jitter(0x1000),
                        jitter(0x1000));
+}
+
+// The field alone (Escape, the window closing or a signal end it), with the fountain at the
+// start of every frame.
+void run_particle_demo() {
+    for (;;) {
+        fountain();
+        clear_frame(COLOUR_BLACK);
+        clear_depth();
+        if (!update_particles()) return;
+        present_frame();
+        ++frame_count;
+    }
 }
 
 // The texture is read before the window opens, so a missing or broken file is reported
@@ -68,5 +84,5 @@ int main(int argc, char** argv) {
     }
     load_texture();
     init_display();
-    run_particle_demo(fountain);
+    run_particle_demo();
 }

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/framebuffer.h"
+#include "core/expand.h"
 
 namespace {
 
@@ -99,6 +99,6 @@ bool read_png_rgb(const std::string& path, RgbImage* image, std::string* error) 
 bool write_frame_png(const std::string& path, const uint8_t* indices, int32_t width, int32_t height,
                      std::string* error) {
     std::vector<uint32_t> surface(static_cast<size_t>(width) * 2 * static_cast<size_t>(height) * 2);
-    expand_frame(indices, width, height, surface.data(), width * 2 * 4);
+    expand_frame(rgbx_surface_palette(), indices, width, height, surface.data(), width * 2 * 4);
     return write_png_rgbx(path, surface.data(), width * 2, height * 2, error);
 }

@@ -1,7 +1,7 @@
 #include <array>
 
+#include "core/framebuffer.h"
 #include "math/trig.h"
-#include "platform/framebuffer.h"
 #include "resgen.h"
 
 namespace {

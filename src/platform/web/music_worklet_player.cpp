@@ -11,11 +11,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/music_source.h"
 #include "music/player.h"
 
 namespace {
 
-constexpr uint16_t kRate = 44100;
 constexpr int32_t kPiece = 1024;
 // A tick is at least 2.5 x 44100 / 255 = 432 frames long, so a piece holds at most 3 of their
 // boundaries; room is left for any length all the same.
@@ -53,7 +53,7 @@ __attribute__((export_name("music_image"))) uint8_t* music_image(uint32_t size) 
 // 0, or -1 when the image is refused or memory runs out (the worklet then stays silent).
 __attribute__((export_name("music_open"))) int32_t music_open() {
     player_free(player);
-    player = image != nullptr ? player_create(kRate, image, image_size) : nullptr;
+    player = image != nullptr ? player_create(MUSIC_RATE, image, image_size) : nullptr;
     if (player == nullptr) return -1;
     player_set_looping(player, 1);
     player_set_tick_callback(player, count_tick, nullptr);

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/framebuffer.h"
 #include "demo/headless.h"
-#include "platform/framebuffer.h"
 #include "tools/run_tool.h"
 #include "video.h"
 #include "yuv.h"

@@ -216,7 +216,7 @@ TEST_F(Modplay, PlaysThroughTheDeviceOrSaysWhyNot) {
     EXPECT_NE(played.out.find("\r0:00.3 / 0:05.8 \n"), std::string::npos) << played.out;
     const ToolRun silent = run({"song.mod", "--seconds", "0.3"}, "/dev/null", "nosuch");
     EXPECT_EQ(silent.status, 1);
-    EXPECT_EQ(silent.err.substr(0, 18), "modplay: no audio:") << silent.err;
+    EXPECT_EQ(silent.err.rfind("modplay: no audio device could be opened: ", 0), 0u) << silent.err;
 }
 
 TEST_F(Modplay, SampleDataCutShortPlaysAndSaysSoOnce) {

@@ -1,6 +1,6 @@
-// Expansion of the frame into a 32-bit surface of any channel layout. The window's expansion
-// surface keeps red in the top byte; the browser's canvas surface keeps red, green, blue and
-// alpha in memory order. The layout is read from the surface's channel masks.
+// Expansion of the frame into a 32-bit surface of any channel layout, doubled in both
+// directions: the window's surface keeps red in the top byte, the browser's canvas keeps red,
+// green, blue and alpha in memory order. The layout is read from the surface's channel masks.
 #pragma once
 
 #include <array>
@@ -17,8 +17,12 @@ struct SurfacePalette {
 void make_surface_palette(uint32_t rmask, uint32_t gmask, uint32_t bmask, uint32_t amask,
                           SurfacePalette* out);
 
+// The palette in its own layout, 0xRRGGBB00 per pixel: the window's expansion surface and the
+// tools' PNG frames.
+const SurfacePalette& rgbx_surface_palette();
+
 // Expands width x height palette indices into a surface of twice the size in both directions;
 // dst_pitch is the surface's row length in bytes (at least 8 x width). Only the 2 x width
 // pixels of each of the 2 x height rows are written.
-void expand_frame_to(const SurfacePalette& colours, const uint8_t* src, int32_t width,
-                     int32_t height, uint32_t* dst, int32_t dst_pitch);
+void expand_frame(const SurfacePalette& colours, const uint8_t* src, int32_t width, int32_t height,
+                  uint32_t* dst, int32_t dst_pitch);

@@ -1,6 +1,5 @@
 // The 400 x 240 frame of palette indices that everything draws into, the fixed 256-colour
-// palette, the draw colour, and the SDL-free steps of presentation (expansion to 32-bit
-// pixels, pacing, the frame-rate line), so that tools and tests can use them headless.
+// palette and the draw colour: the bottom of the SDL-free core that every target shares.
 #pragma once
 
 #include <array>
@@ -11,7 +10,6 @@ inline constexpr int32_t FRAME_WIDTH = 400;
 inline constexpr int32_t FRAME_HEIGHT = 240;
 inline constexpr int32_t SCREEN_WIDTH = 2 * FRAME_WIDTH;
 inline constexpr int32_t SCREEN_HEIGHT = 2 * FRAME_HEIGHT;
-inline constexpr uint32_t FRAME_PERIOD_MS = 17;
 
 // Palette indices the show chooses by number.
 enum : uint8_t {
@@ -42,17 +40,3 @@ void clear_frame(uint8_t index);
 void put_pixel(int32_t x, int32_t y, uint8_t index);
 void plot_pixel(int32_t x, int32_t y);
 void set_draw_colour(uint8_t index);
-
-// Expands width x height palette indices through `palette` into a 32-bit surface of twice
-// the size in both directions; dst_pitch is the surface's row length in bytes.
-void expand_frame(const uint8_t* src, int32_t width, int32_t height, uint32_t* dst,
-                  int32_t dst_pitch);
-
-// How long a frame that started at `stamp` waits when the clock reads `now` (both in
-// milliseconds, unsigned 32-bit): 17 - elapsed when 1 <= elapsed <= 17, else 0. The clock
-// may wrap; a frame that took 0 ms is not held.
-uint32_t pacing_delay(uint32_t stamp, uint32_t now);
-
-// Formats the frame-rate line "FPS: %2.1f\r" for a frame of elapsed_ms milliseconds (a
-// zero-length frame prints as infinite). Returns the length written, as snprintf does.
-int format_fps_line(char* out, size_t size, uint32_t elapsed_ms);

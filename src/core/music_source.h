@@ -7,6 +7,10 @@
 
 #include "music/player.h"
 
+// The show's music and the rate every target plays it at.
+inline constexpr const char* MUSIC_PATH = "res/brumo.mod";
+inline constexpr uint16_t MUSIC_RATE = 44100;
+
 // The player for the module at `path`, or null after one line on standard error naming the
 // file and the reason ("res/brumo.mod: is a directory; playing without music") when it is
 // missing, unreadable, empty, cut short or refused. A module whose sample data is cut short

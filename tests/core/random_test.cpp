@@ -1,5 +1,5 @@
 // The rand() sequence the browser build uses, against this (Linux) C library's own.
-#include "platform/rand_sequence.h"
+#include "core/random.h"
 
 #include <gtest/gtest.h>
 

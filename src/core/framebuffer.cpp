@@ -1,11 +1,6 @@
-#include "platform/framebuffer.h"
+#include "core/framebuffer.h"
 
-#include <cstdio>
 #include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -55,20 +50,6 @@ constexpr std::array<uint32_t, 256> make_palette() {
 
 static_assert(32 + 9 * 24 == 248, "the rings end where the black tail starts");
 
-// Each palette colour twice, as the 64-bit value of two adjacent 32-bit pixels.
-constexpr std::array<uint64_t, 256> kPalettePairs = [] {
-    std::array<uint64_t, 256> pairs{};
-    const std::array<uint32_t, 256> colours = make_palette();
-    for (int i = 0; i < 256; ++i) pairs[i] = uint64_t{colours[i]} * 0x100000001ull;
-    return pairs;
-}();
-
-#if defined(__SSE2__)
-inline __m128i pair_of(uint32_t index) {
-    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&kPalettePairs[index]));
-}
-#endif
-
 uint8_t frame_storage[FRAME_WIDTH * FRAME_HEIGHT];
 
 }  // namespace
@@ -98,43 +79,4 @@ void plot_pixel(int32_t x, int32_t y) {
 
 void set_draw_colour(uint8_t index) {
     draw_colour = index;
-}
-
-void expand_frame(const uint8_t* src, int32_t width, int32_t height, uint32_t* dst,
-                  int32_t dst_pitch) {
-    auto* base = reinterpret_cast<uint8_t*>(dst);
-    for (int32_t y = 0; y < height; ++y) {
-        uint8_t* top = base + static_cast<ptrdiff_t>(2 * y) * dst_pitch;
-        uint8_t* bottom = top + dst_pitch;
-        const uint8_t* row = src + static_cast<ptrdiff_t>(y) * width;
-        int32_t x = 0;
-#if defined(__SSE2__)
-        // Four indices per load and two destination pixels per lookup; each 16-byte store
-        // covers two source pixels and goes to both rows, so nothing is read back.
-        for (; x + 4 <= width; x += 4) {
-            uint32_t four;
-            std::memcpy(&four, row + x, 4);
-            __m128i a = _mm_unpacklo_epi64(pair_of(four & 0xFF), pair_of((four >> 8) & 0xFF));
-            __m128i b = _mm_unpacklo_epi64(pair_of((four >> 16) & 0xFF), pair_of(four >> 24));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(top + 8 * x), a);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(top + 8 * x + 16), b);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(bottom + 8 * x), a);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(bottom + 8 * x + 16), b);
-        }
-#endif
-        for (; x < width; ++x) {
-            std::memcpy(top + 8 * x, &kPalettePairs[row[x]], 8);
-            std::memcpy(bottom + 8 * x, &kPalettePairs[row[x]], 8);
-        }
-    }
-}
-
-uint32_t pacing_delay(uint32_t stamp, uint32_t now) {
-    uint32_t left = stamp + FRAME_PERIOD_MS - now;
-    return left < FRAME_PERIOD_MS ? left : 0;
-}
-
-int format_fps_line(char* out, size_t size, uint32_t elapsed_ms) {
-    double rate = 1000.0 / static_cast<double>(elapsed_ms);
-    return std::snprintf(out, size, "FPS: %2.1f\r", rate);
 }

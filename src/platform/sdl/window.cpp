@@ -1,4 +1,4 @@
-#include "platform/display.h"
+#include "platform/sdl/window.h"
 
 #include <SDL.h>
 
@@ -9,12 +9,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/framebuffer.h"
+#include "core/clock.h"
+#include "core/expand.h"
+#include "core/framebuffer.h"
 
 namespace {
 
 SDL_Surface* video_surface = nullptr;
 SDL_Surface* expansion_surface = nullptr;
+SurfacePalette expansion_colours;
 uint32_t frame_stamp = 0;
 
 // Set by the signal handler, acted on by present_frame. Exiting from the handler itself
@@ -82,6 +85,9 @@ void init_display() {
     expansion_surface = SDL_CreateRGBSurface(0, SCREEN_WIDTH, SCREEN_HEIGHT, 32, 0xFF000000,
                                              0x00FF0000, 0x0000FF00, 0);
     if (expansion_surface == nullptr) fail("cannot create the 800x480 frame surface");
+    const SDL_PixelFormat* format = expansion_surface->format;
+    make_surface_palette(format->Rmask, format->Gmask, format->Bmask, format->Amask,
+                         &expansion_colours);
 
     frame_attach_storage();
 
@@ -100,7 +106,7 @@ void present_frame() {
     exit_if_requested();
     if (frame_stamp == 0) frame_stamp = SDL_GetTicks();
 
-    expand_frame(framebuffer.pixels, framebuffer.width, framebuffer.height,
+    expand_frame(expansion_colours, framebuffer.pixels, framebuffer.width, framebuffer.height,
                  static_cast<uint32_t*>(expansion_surface->pixels), expansion_surface->pitch);
     SDL_BlitSurface(expansion_surface, nullptr, video_surface, nullptr);
     SDL_Flip(video_surface);

@@ -1,16 +1,16 @@
-// The display in a web page, over Emscripten's SDL 1.2: the video surface is the page's
-// canvas (32 bits whatever depth is asked for, red first in memory), the browser's animation
-// frame paces the show, and there is nothing to quit: no signals, no Escape, no window to
-// close.
+// The display in a web page, over Emscripten's SDL 1.2: the video surface is the page's canvas
+// (32 bits whatever depth is asked for, red first in memory). There is nothing to quit: no
+// signals, no Escape, no window to close.
 #include <SDL.h>
 #include <emscripten.h>
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/display.h"
-#include "platform/framebuffer.h"
-#include "platform/surface_palette.h"
+#include "platform/web/canvas.h"
+
+#include "core/expand.h"
+#include "core/framebuffer.h"
 
 namespace {
 
@@ -24,10 +24,7 @@ SurfacePalette canvas_colours;
 
 }  // namespace
 
-void hold_exit_signals() {}
-
-// Opens the canvas once; the page's still-frame hook may ask again.
-void init_display() {
+void canvas_open() {
     if (video_surface != nullptr) return;
     if (SDL_Init(SDL_INIT_VIDEO) < 0) fail("cannot initialise video");
     // Every pixel is written each frame with its alpha set, so the canvas's old contents need
@@ -46,10 +43,10 @@ void init_display() {
     frame_attach_storage();
 }
 
-void present_frame() {
+void canvas_present() {
     SDL_LockSurface(video_surface);
-    expand_frame_to(canvas_colours, framebuffer.pixels, framebuffer.width, framebuffer.height,
-                    static_cast<uint32_t*>(video_surface->pixels), video_surface->pitch);
+    expand_frame(canvas_colours, framebuffer.pixels, framebuffer.width, framebuffer.height,
+                 static_cast<uint32_t*>(video_surface->pixels), video_surface->pitch);
     // Unlocking copies the pixels into the canvas.
     SDL_UnlockSurface(video_surface);
     SDL_Flip(video_surface);

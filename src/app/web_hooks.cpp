@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/clock.h"
+#include "core/expand.h"
+#include "core/framebuffer.h"
 #include "demo/headless.h"
-#include "platform/clock.h"
-#include "platform/display.h"
-#include "platform/framebuffer.h"
-#include "platform/surface_palette.h"
+#include "platform/web/canvas.h"
 
 namespace {
 
@@ -39,13 +39,13 @@ EMSCRIPTEN_KEEPALIVE uint32_t web_tick_count() {
 // starts the show again. Returns the frame's tick count, or -1 when res/ cannot be loaded.
 // Not to be mixed with the running show: both use the same scene and clocks.
 EMSCRIPTEN_KEEPALIVE int32_t web_show_frame(uint32_t k) {
-    init_display();
+    canvas_open();
     if (!still_started || still_show.frame > k) {
         if (headless_start(&still_show, nullptr, nullptr, nullptr) < 0) return -1;
         still_started = true;
     }
     while (still_show.frame <= k) headless_next_frame(&still_show);
-    present_frame();
+    canvas_present();
     // The tick it was drawn at: the clock has moved on to the next frame's time since.
     return static_cast<int32_t>(still_show.drawn_tick);
 }
@@ -55,10 +55,12 @@ EMSCRIPTEN_KEEPALIVE int32_t web_show_frame(uint32_t k) {
 // the expansion into a canvas-layout surface, not the canvas update. Writes each frame's cost in
 // microseconds to costs and returns the median, or -1 when res/ cannot be loaded.
 EMSCRIPTEN_KEEPALIVE double web_frame_cost(int32_t frames, double* costs) {
-    HeadlessShow show;
-    if (frames <= 0 || headless_start(&show, nullptr, nullptr, nullptr) < 0) return -1;
+    // The still frames' show plays on from here, so the next still starts it again.
     still_started = false;
-    while (tick_count.load() < 1100) headless_next_frame(&show);
+    HeadlessShow& show = still_show;
+    if (frames <= 0 || headless_start(&show, nullptr, nullptr, nullptr) < 0 ||
+        !headless_play_to_tick(&show, 1100))
+        return -1;
     SurfacePalette colours;
     make_surface_palette(0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000, &colours);
     uint32_t tick = 1100;
@@ -66,10 +68,10 @@ EMSCRIPTEN_KEEPALIVE double web_frame_cost(int32_t frames, double* costs) {
     for (int32_t i = -kWarmUpFrames; i < frames; ++i) {
         const double start = emscripten_get_now();
         tick_count.store(tick++);
-        draw_main_frame(&show.main);
-        expand_frame_to(colours, framebuffer.pixels, FRAME_WIDTH, FRAME_HEIGHT, web_cost_surface,
-                        SCREEN_WIDTH * 4);
-        finish_main_frame(&show.main);
+        draw_main_frame(&show.run.main);
+        expand_frame(colours, framebuffer.pixels, FRAME_WIDTH, FRAME_HEIGHT, web_cost_surface,
+                     SCREEN_WIDTH * 4);
+        finish_main_frame(&show.run.main);
         if (i >= 0) costs[i] = 1000.0 * (emscripten_get_now() - start);
     }
     std::vector<double> sorted(costs, costs + frames);

@@ -1,4 +1,6 @@
-#include "platform/clock.h"
+#include "core/clock.h"
+
+#include <cstdio>
 
 uint32_t frame_count = 0xFFFFFFFF;
 std::atomic<uint32_t> tick_count{0};
@@ -11,4 +13,14 @@ void count_tick(void*) {
 
 void count_row(void*) {
     row_count.store(row_count.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+}
+
+uint32_t pacing_delay(uint32_t stamp, uint32_t now) {
+    uint32_t left = stamp + FRAME_PERIOD_MS - now;
+    return left < FRAME_PERIOD_MS ? left : 0;
+}
+
+int format_fps_line(char* out, size_t size, uint32_t elapsed_ms) {
+    double rate = 1000.0 / static_cast<double>(elapsed_ms);
+    return std::snprintf(out, size, "FPS: %2.1f\r", rate);
 }

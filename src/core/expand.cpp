@@ -1,12 +1,14 @@
-#include "platform/surface_palette.h"
+#include "core/expand.h"
 
 #include <bit>
 #include <cstddef>
 #include <cstring>
 
-#include "platform/framebuffer.h"
+#include "core/framebuffer.h"
 
-#if defined(__wasm_simd128__)
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#elif defined(__wasm_simd128__)
 #include <wasm_simd128.h>
 #endif
 
@@ -33,8 +35,17 @@ void make_surface_palette(uint32_t rmask, uint32_t gmask, uint32_t bmask, uint32
     }
 }
 
-void expand_frame_to(const SurfacePalette& colours, const uint8_t* src, int32_t width,
-                     int32_t height, uint32_t* dst, int32_t dst_pitch) {
+const SurfacePalette& rgbx_surface_palette() {
+    static const SurfacePalette colours = [] {
+        SurfacePalette c;
+        make_surface_palette(0xFF000000, 0x00FF0000, 0x0000FF00, 0, &c);
+        return c;
+    }();
+    return colours;
+}
+
+void expand_frame(const SurfacePalette& colours, const uint8_t* src, int32_t width, int32_t height,
+                  uint32_t* dst, int32_t dst_pitch) {
     const uint64_t* pairs = colours.pairs.data();
     auto* base = reinterpret_cast<uint8_t*>(dst);
     for (int32_t y = 0; y < height; ++y) {
@@ -42,7 +53,23 @@ void expand_frame_to(const SurfacePalette& colours, const uint8_t* src, int32_t 
         uint8_t* bottom = top + dst_pitch;
         const uint8_t* row = src + static_cast<ptrdiff_t>(y) * width;
         int32_t x = 0;
-#if defined(__wasm_simd128__)
+#if defined(__SSE2__)
+        // Four indices per load and two destination pixels per lookup; each 16-byte store
+        // covers two source pixels and goes to both rows, so nothing is read back.
+        const auto pair_of = [pairs](uint32_t index) {
+            return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&pairs[index]));
+        };
+        for (; x + 4 <= width; x += 4) {
+            uint32_t four;
+            std::memcpy(&four, row + x, 4);
+            const __m128i a = _mm_unpacklo_epi64(pair_of(four & 0xFF), pair_of((four >> 8) & 0xFF));
+            const __m128i b = _mm_unpacklo_epi64(pair_of((four >> 16) & 0xFF), pair_of(four >> 24));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(top + 8 * x), a);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(top + 8 * x + 16), b);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(bottom + 8 * x), a);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(bottom + 8 * x + 16), b);
+        }
+#elif defined(__wasm_simd128__)
         // Two source pixels per 16-byte store, each store going to both rows.
         for (; x + 2 <= width; x += 2) {
             const v128_t two = wasm_i64x2_make(static_cast<int64_t>(pairs[row[x]]),

@@ -1,5 +1,5 @@
-// The window: opening it, presenting each frame (expansion, blit, flip, pacing, the
-// frame-rate line) and the only input the show has. Escape released, the window closed and
+// The window through SDL: opening it, presenting each frame (expansion, blit, flip, pacing,
+// the frame-rate line) and the only input the show has. Escape released, the window closed and
 // SIGINT, SIGQUIT, SIGHUP or SIGTERM all end the process with status 0, SDL shut down.
 #pragma once
 

@@ -1,4 +1,4 @@
-#include "platform/rand_sequence.h"
+#include "core/random.h"
 
 namespace {
 
@@ -33,4 +33,22 @@ int32_t rand_sequence_next(RandSequence* s) {
     if (++s->front == kWords) s->front = 0;
     if (++s->rear == kWords) s->rear = 0;
     return static_cast<int32_t>(sum >> 1);
+}
+
+namespace {
+
+RandSequence show_sequence = [] {
+    RandSequence s{};
+    rand_sequence_seed(&s, 1);
+    return s;
+}();
+
+}  // namespace
+
+int32_t show_random() {
+    return rand_sequence_next(&show_sequence);
+}
+
+void show_random_seed(uint32_t seed) {
+    rand_sequence_seed(&show_sequence, seed);
 }

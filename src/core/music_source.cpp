@@ -1,4 +1,4 @@
-#include "platform/music_source.h"
+#include "core/music_source.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/clock.h"
+#include "core/clock.h"
 
 namespace {
 

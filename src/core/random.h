@@ -1,6 +1,7 @@
-// rand() as the Linux C library makes it, for platforms whose C library makes another
-// sequence (the browser's does). The show never seeds rand(), and its random choices (the
-// letters' jitter and colours, the figures' drift and age) must be the same wherever it runs.
+// The show's random choices (the letters' jitter and colours, the figures' drift and age, the
+// particles' spin) come from one generator of ours, the same on every target whatever its C
+// library: the sequence Linux's rand() gives, which the show never seeds, so that every run
+// everywhere makes the same choices.
 #pragma once
 
 #include <cstdint>
@@ -17,3 +18,8 @@ struct RandSequence {
 // Seeds as srand(seed) does (0 counts as 1); a sequence seeded with 1 is the unseeded one.
 void rand_sequence_seed(RandSequence* s, uint32_t seed);
 int32_t rand_sequence_next(RandSequence* s);
+
+// The show's own sequence: show_random() is the next value, 0 .. 2147483647. It starts as an
+// unseeded rand() does; show_random_seed(1) starts it again.
+int32_t show_random();
+void show_random_seed(uint32_t seed);

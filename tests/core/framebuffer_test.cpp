@@ -1,4 +1,6 @@
-#include "platform/framebuffer.h"
+#include "core/framebuffer.h"
+#include "core/clock.h"
+#include "core/expand.h"
 
 #include <gtest/gtest.h>
 
@@ -52,7 +54,8 @@ class Expansion : public ::testing::Test {
     std::vector<uint32_t> dst = std::vector<uint32_t>(SCREEN_WIDTH * SCREEN_HEIGHT, 0xDEADBEEF);
 
     void expand() {
-        expand_frame(src.data(), FRAME_WIDTH, FRAME_HEIGHT, dst.data(), SCREEN_WIDTH * 4);
+        expand_frame(rgbx_surface_palette(), src.data(), FRAME_WIDTH, FRAME_HEIGHT, dst.data(),
+                     SCREEN_WIDTH * 4);
     }
     uint32_t at(int x, int y) const { return dst[y * SCREEN_WIDTH + x]; }
 };
@@ -81,7 +84,8 @@ TEST_F(Expansion, HonoursALargerPitch) {
     std::vector<uint32_t> wide(pitch_pixels * SCREEN_HEIGHT, 0xDEADBEEF);
     src[0] = 4;
     src[FRAME_WIDTH] = 2;
-    expand_frame(src.data(), FRAME_WIDTH, FRAME_HEIGHT, wide.data(), pitch_pixels * 4);
+    expand_frame(rgbx_surface_palette(), src.data(), FRAME_WIDTH, FRAME_HEIGHT, wide.data(),
+                 pitch_pixels * 4);
     EXPECT_EQ(wide[pitch_pixels], palette[4]);
     EXPECT_EQ(wide[2 * pitch_pixels], palette[2]);
     EXPECT_EQ(wide[SCREEN_WIDTH], 0xDEADBEEFu) << "the padding beyond a row is not written";

@@ -1,13 +1,12 @@
-// The music's link to the sound device and to the show's clock. start_music reads
-// "res/brumo.mod", creates the looping player with the counting callbacks (count_tick and
-// count_row in platform/clock.h) and opens the device paused; start_audio lets it run. The
-// device callback then renders from music_player on SDL's audio thread.
-//
-// The browser build compiles platform/web/audio_link.cpp instead, which provides start_music
-// and start_audio over the page's AudioWorklet; the rest is the SDL device's alone.
+// The sound device through SDL. For the program: start_music reads the show's module, creates
+// the looping player with the counting callbacks (count_tick and count_row in core/clock.h)
+// and opens the device paused; start_audio lets it run; the device callback then renders from
+// music_player on SDL's audio thread. For a tool playing music of its own (modplay): the
+// device with a callback of its own.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "music/player.h"
 
@@ -30,3 +29,10 @@ void audio_callback(void* userdata, uint8_t* stream, int len);
 // Opens the device at 44100 Hz, signed 16-bit little-endian stereo, 1024 frames a buffer,
 // paused. Returns 0, or -1 after printing SDL's reason when no device could be opened.
 int open_audio(AudioCallback callback);
+
+// A tool's device: opened as open_audio does, with SDL's audio started for it; false, with
+// SDL's reason, when none can be had. audio_device_close shuts both down again.
+bool audio_device_open(AudioCallback callback, std::string* reason);
+void audio_device_close();
+// Sleeps the calling thread while the device plays.
+void audio_wait_ms(uint32_t ms);

@@ -5,7 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/framebuffer.h"
+#include "core/expand.h"
+#include "core/framebuffer.h"
 
 namespace {
 
@@ -16,7 +17,8 @@ void BM_ExpandFrame(benchmark::State& state) {
     for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i * 7 + i / 400);
     std::vector<uint32_t> dst(SCREEN_WIDTH * SCREEN_HEIGHT);
     for (auto _ : state) {
-        expand_frame(src.data(), FRAME_WIDTH, FRAME_HEIGHT, dst.data(), SCREEN_WIDTH * 4);
+        expand_frame(rgbx_surface_palette(), src.data(), FRAME_WIDTH, FRAME_HEIGHT, dst.data(),
+                     SCREEN_WIDTH * 4);
         benchmark::DoNotOptimize(dst.data());
         benchmark::ClobberMemory();
     }
