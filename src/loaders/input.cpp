@@ -1,7 +1,5 @@
 #include "loaders/input.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "util/file.h"
 
 namespace {
 
@@ -18,23 +18,11 @@ char failure[512];
 
 InputFile* input_open(const char* path) {
     if (path == nullptr) return nullptr;
-    // Not blocking: a pipe without a writer would hold the open, and start-up, for ever.
-    int fd = open(path, O_RDONLY | O_NONBLOCK);
+    uint64_t size = 0;
+    char reason[160];
+    const int fd = open_regular_file(path, &size, reason, sizeof reason);
     if (fd < 0) {
-        note_load_failure(path, "cannot open (%s)", std::strerror(errno));
-        return nullptr;
-    }
-    struct stat status;
-    const int flags = fcntl(fd, F_GETFL);
-    if (fstat(fd, &status) != 0 || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        note_load_failure(path, "cannot open (%s)", std::strerror(errno));
-        close(fd);
-        return nullptr;
-    }
-    // Devices and pipes may never end, and have no size to check the data against.
-    if (!S_ISREG(status.st_mode)) {
-        note_load_failure(path, S_ISDIR(status.st_mode) ? "is a directory" : "not a regular file");
-        close(fd);
+        note_load_failure(path, "%s", reason);
         return nullptr;
     }
     InputFile* in = input_adopt(fd);
@@ -42,7 +30,7 @@ InputFile* input_open(const char* path) {
         note_load_failure(path, "out of memory");
         return nullptr;
     }
-    in->size = static_cast<uint64_t>(status.st_size);
+    in->size = size;
     return in;
 }
 

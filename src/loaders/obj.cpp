@@ -193,7 +193,7 @@ Outcome read_statement(ObjReader& reader, char* line) {
 Model* load_obj(const char* path, int32_t scale) {
     load_failure_clear();
     if (path == nullptr) {
-        note_load_failure(path, "cannot open (no file name)");
+        note_load_failure(path, "cannot open: no file name");
         std::puts("Failed");
         return nullptr;
     }

@@ -309,9 +309,5 @@ void free_texture(Texture* texture) {
 int load_tunnel_texture() {
     load_failure_clear();
     tunnel_texture = pcx_load_texture(TUNNEL_PATH);
-    if (tunnel_texture == nullptr) {
-        std::printf("Unable to load texture '%s'\n", TUNNEL_PATH);
-        return -1;
-    }
-    return 0;
+    return tunnel_texture != nullptr ? 0 : -1;
 }

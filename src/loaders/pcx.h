@@ -64,6 +64,6 @@ Texture* pcx_load_texture(const char* path);
 // Releases a Texture made by the loaders and its pixels. Null is ignored.
 void free_texture(Texture* texture);
 
-// Loads res/tunnel.pcx into `tunnel_texture`: 0 on success; on failure prints a line naming
-// the file, notes the reason for load_failure, leaves `tunnel_texture` null and returns -1.
+// Loads res/tunnel.pcx into `tunnel_texture`: 0 on success; on failure notes the reason for
+// load_failure (the caller says it, once), leaves `tunnel_texture` null and returns -1.
 int load_tunnel_texture();

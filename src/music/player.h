@@ -25,6 +25,9 @@ inline constexpr int MOD_PATTERNS = 128;
 inline constexpr int MOD_ROWS = 64;
 inline constexpr uint32_t MOD_HEADER_SIZE = 1084;
 inline constexpr uint32_t MOD_PATTERN_SIZE = MOD_ROWS * MOD_CHANNELS * 4;
+// No module file needs more (1084 bytes of header, 128 patterns, 31 samples of 128 KiB): a
+// larger one is refused before it is read.
+inline constexpr uint32_t MOD_MAX_FILE_BYTES = 16 << 20;
 // Ramp lengths with ramping on. 1.5 ms (66 frames at 44100 Hz) spreads a full-scale step into
 // steps below 500, far from a click, and stays well inside a tick (20 ms at tempo 125, 10 ms at
 // the fastest) and inside the attack of any instrument worth hearing.

@@ -48,7 +48,8 @@ break_file() {
 }
 
 # A refusal: status 1 within the limit, and standard error is one line
-# "demo: res/FILE: REASON..." (REASON an extended regular expression).
+# "demo: res/FILE: REASON..." (REASON an extended regular expression), the only complaint: no
+# line on standard output says the file cannot be had as well.
 expect_refusal() {
     local file=$1 how=$2 reason=$3
     break_file "$file" "$how"
@@ -63,6 +64,8 @@ expect_refusal() {
         fail "$file $how: standard error is not one line: $(od -c "$work/err" | head -5)"
     elif ! [[ $line =~ ^demo:\ res/$file:\ ($reason) ]]; then
         fail "$file $how: '$line' does not match 'demo: res/$file: $reason'"
+    elif grep -q "Unable to load texture" "$work/out"; then
+        fail "$file $how: a second message on standard output: $(grep Unable "$work/out")"
     elif [ -n "${VERBOSE:-}" ]; then
         echo "$file $how: $line"
     fi
@@ -87,7 +90,7 @@ expect_show() {
 }
 
 not_pcx='not a PCX image'
-cannot_open='cannot open \(No such file or directory\)'
+cannot_open='cannot open: No such file or directory'
 # file | missing | empty | directory | half | random
 table=(
     "tunnel.pcx|$cannot_open|empty|is a directory|cut short \([0-9]+ of [0-9]+ bytes|$not_pcx"

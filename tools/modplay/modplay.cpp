@@ -1,14 +1,12 @@
 // modplay: plays a 4-channel tracker module through the audio device, or renders it to a WAV
 // file (44100 Hz, 16-bit stereo), with the library the demo plays its music with.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -18,6 +16,7 @@
 #include "core/music_source.h"
 #include "music/player.h"
 #include "platform/sdl/audio.h"
+#include "util/file.h"
 #include "wav_file.h"
 
 namespace {
@@ -28,8 +27,6 @@ constexpr uint32_t RATE = MUSIC_RATE;  // the device's rate, and the WAV's
 constexpr double MAX_SECONDS = 6 * 3600;
 // A song that has not ended by then (pattern loops that restart each other) stops there.
 constexpr uint64_t SONG_LIMIT_FRAMES = uint64_t{RATE} * 3600;
-// Larger than any module can be (1084 bytes of header, 128 patterns, 31 samples of 128 KiB).
-constexpr size_t MAX_MODULE_BYTES = 16 << 20;
 constexpr uint32_t WAV_CHUNK_FRAMES = 1024;  // rendered and written at a time
 
 constexpr const char* USAGE =
@@ -87,25 +84,17 @@ Options parse(int argc, char** argv) {
 
 // The module's bytes, from the file or standard input; refusals end the program with status 1.
 std::vector<uint8_t> read_input(const char* path, const char* name) {
-    const bool from_stdin = std::strcmp(path, "-") == 0;
-    FILE* in = from_stdin ? stdin : std::fopen(path, "rb");
-    if (in == nullptr) cli_fail(PROGRAM, "%s: cannot open: %s", name, std::strerror(errno));
-    struct stat st {};
-    if (fstat(fileno(in), &st) == 0 && S_ISDIR(st.st_mode)) {
-        cli_fail(PROGRAM, "%s: is a directory", name);
-    }
-    std::vector<uint8_t> image;
-    std::array<uint8_t, 65536> chunk;
-    size_t got = 0;
-    while ((got = std::fread(chunk.data(), 1, chunk.size(), in)) > 0) {
-        image.insert(image.end(), chunk.begin(), chunk.begin() + static_cast<long>(got));
-        if (image.size() > MAX_MODULE_BYTES) {
-            cli_fail(PROGRAM, "%s: too large for a module (over 16 MiB)", name);
-        }
-    }
-    if (std::ferror(in)) cli_fail(PROGRAM, "%s: read error: %s", name, std::strerror(errno));
-    if (!from_stdin) std::fclose(in);
-    if (image.empty()) cli_fail(PROGRAM, "%s: empty", name);
+    uint8_t* data = nullptr;
+    size_t size = 0;
+    char reason[160];
+    const bool read = std::strcmp(path, "-") == 0
+                          ? read_whole_stream(0, MOD_MAX_FILE_BYTES, &data, &size, reason,
+                                              sizeof reason)
+                          : read_whole_file(path, MOD_MAX_FILE_BYTES, &data, &size, reason,
+                                            sizeof reason);
+    if (!read) cli_fail(PROGRAM, "%s: %s", name, reason);
+    std::vector<uint8_t> image(data, data + size);
+    std::free(data);
     return image;
 }
 
