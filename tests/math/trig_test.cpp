@@ -34,16 +34,14 @@ TEST(DegSin, ValuesAndReduction) {
     const struct {
         Fixed angle;
         Fixed value;
-    } cases[] = {
-        {0, 0},
-        {0x5A0000, 65535},
-        {0xB40000, 0},
-        {0x10E0000, -65535},
-        {-0x5A0000, -65535},
-        {static_cast<Fixed>(0xFFEC0000), -sine_table[159]},  // -20 degrees
-        {0x1FFF, 0},                                         // below one table step
-        {0x2000, 143},
-    };
+    } cases[] = {{0, 0},
+                 {0x5A0000, 65535},
+                 {0xB40000, 0},
+                 {0x10E0000, -65535},
+                 {-0x5A0000, -65535},
+                 {static_cast<Fixed>(0xFFEC0000), -sine_table[159]},  // -20 degrees
+                 {0x1FFF, 0},                                         // below one table step
+                 {0x2000, 143}};
     for (const auto& c : cases) EXPECT_EQ(deg_sin(c.angle), c.value) << std::hex << c.angle;
     EXPECT_EQ(deg_cos(0), 65535);
     EXPECT_EQ(deg_cos(0x5A0000), 0);

@@ -65,17 +65,6 @@ TEST_F(Jitter, RepositionsLetterByLetterXThenYThenColour) {
     EXPECT_EQ(std::rand(), r[6]) << "six calls in all";
 }
 
-TEST_F(Jitter, EmptyWordDrawsNothingAndNeverCallsRand) {
-    make("", 6, 6, 0);
-    std::srand(5);
-    const int next = std::rand();
-    std::srand(5);
-    for (int i = 0; i < 4; ++i) update_jitter_text(group);
-    EXPECT_EQ(group->counter, 0) << "the counter still runs";
-    EXPECT_EQ(std::rand(), next);
-    EXPECT_EQ(std::count(framebuffer.pixels, framebuffer.pixels + 96000, 0), 96000);
-}
-
 // Ranges below 1 count as 1: offset 0. Each letter draws one glyph height below its place.
 TEST_F(Jitter, RangesBelowOneAndTheLetterDrawsOneCellBelowItsPlace) {
     make("M", 0, -4, 0);
