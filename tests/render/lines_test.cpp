@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -28,48 +29,36 @@ class LinesTest : public ::testing::Test {
     }
 };
 
-TEST_F(LinesTest, PlotsBothEndsInEitherDirection) {
-    const struct {
-        int x0, y0, x1, y1;
-        Pixels pixels;
-    } cases[] = {
-        {5, 5, 5, 5, {{5, 5}}},
-        {0, 0, 3, 1, {{0, 0}, {1, 0}, {2, 1}, {3, 1}}},
-        {3, 1, 0, 0, {{0, 0}, {1, 0}, {2, 1}, {3, 1}}},
-        {7, 3, 7, 0, {{7, 0}, {7, 1}, {7, 2}, {7, 3}}},
-        {2, 0, 0, 4, {{2, 0}, {2, 1}, {1, 2}, {1, 3}, {0, 4}}},
-    };
-    for (const auto& c : cases) {
-        draw_line(c.x0, c.y0, c.x1, c.y1, 3);
-        EXPECT_EQ(take_pixels(), c.pixels) << c.x0 << "," << c.y0 << " -> " << c.x1 << "," << c.y1;
+// The walk with one error term: started at major / 2, it loses minor each step; when it falls
+// below 0 the minor axis steps and it gains major. Only the pixels inside the frame are kept.
+Pixels model_line(int x, int y, int x1, int y1) {
+    const int dx = std::abs(x1 - x), dy = std::abs(y1 - y), major = std::max(dx, dy);
+    int& along = dx > dy ? x : y;
+    int& across = dx > dy ? y : x;
+    const int step_along = dx > dy ? (x < x1 ? 1 : -1) : (y < y1 ? 1 : -1);
+    const int step_across = dx > dy ? (y < y1 ? 1 : -1) : (x < x1 ? 1 : -1);
+    Pixels out;
+    for (int k = 0, error = major / 2; k <= major; ++k, along += step_along) {
+        if (x >= 0 && x < FRAME_WIDTH && y >= 0 && y < FRAME_HEIGHT) out.push_back({x, y});
+        if ((error -= std::min(dx, dy)) < 0) error += major, across += step_across;
     }
+    std::sort(out.begin(), out.end(), [](auto a, auto b) {
+        return std::pair(a.second, a.first) < std::pair(b.second, b.first);
+    });
+    return out;
 }
 
-// A line crossing the frame's edges keeps exactly the pixels inside of the same line drawn
-// whole within the frame and moved; ends far outside are clipped without walking them.
-TEST_F(LinesTest, ClippedLinesKeepTheWalkInside) {
-    const int lines[][4] = {{10, 10, 390, 150},
-                            {390, 230, 20, 5},
-                            {30, 5, 70, 235},
-                            {300, 20, 250, 220},
-                            {5, 120, 395, 119}};
-    const int shifts[][2] = {{-200, 0}, {200, 0}, {0, -100}, {0, 100}, {-150, 90}, {170, -60}};
-    for (const auto& l : lines) {
-        draw_line(l[0], l[1], l[2], l[3], 9);
-        const Pixels whole = take_pixels();
-        for (const auto& s : shifts) {
-            Pixels expected;
-            for (auto [x, y] : whole) {
-                if (x + s[0] >= 0 && x + s[0] < 400 && y + s[1] >= 0 && y + s[1] < 240)
-                    expected.push_back({x + s[0], y + s[1]});
-            }
-            std::sort(expected.begin(), expected.end(), [](auto a, auto b) {
-                return std::pair(a.second, a.first) < std::pair(b.second, b.first);
-            });
-            draw_line(l[0] + s[0], l[1] + s[1], l[2] + s[0], l[3] + s[1], 9);
-            ASSERT_EQ(take_pixels(), expected)
-                << l[0] << "," << l[1] << " moved " << s[0] << "," << s[1];
-        }
+// Lines in every direction, inside the frame and across its edges, against the model; ends
+// far outside are clipped without walking them.
+TEST_F(LinesTest, MatchesTheWalkAndClipsFarEnds) {
+    std::mt19937 random(4);
+    std::uniform_int_distribution<int> x(-300, 700), y(-200, 440), near(0, 12);
+    for (int n = 0; n < 600; ++n) {
+        int line[4] = {x(random), y(random), x(random), y(random)};
+        if (n % 3 == 0) line[2] = line[0] + near(random) - 6, line[3] = line[1] + near(random) - 6;
+        draw_line(line[0], line[1], line[2], line[3], 9);
+        ASSERT_EQ(take_pixels(), model_line(line[0], line[1], line[2], line[3]))
+            << line[0] << "," << line[1] << " -> " << line[2] << "," << line[3];
     }
     draw_line(INT32_MIN, 100, INT32_MAX, 100, 1);
     draw_line(7, INT32_MAX, 7, INT32_MIN, 1);
