@@ -27,23 +27,14 @@ uint16_t& depth_at(int x, int y) {
 struct TestTriangle {
     Vertex v[3] = {};
     TexCoord tc[3] = {};
-    Triangle t = {};
+    Triangle t = {{&v[0], &v[1], &v[2]}, {}, nullptr, PIXEL_COUNT_UNDRAWN, INK, 0};
 
     TestTriangle(const int (&corners)[3][2], double depth) {
-        for (int i = 0; i < 3; ++i) {
-            v[i].screen_x = corners[i][0];
-            v[i].screen_y = corners[i][1];
-            v[i].view_z = fixed(depth);
-            t.vertices[i] = &v[i];
-        }
-        t.pixel_count = PIXEL_COUNT_UNDRAWN;
-        t.flat_colour = INK;
+        for (int i = 0; i < 3; ++i) v[i].screen_x = corners[i][0], v[i].screen_y = corners[i][1];
+        for (Vertex& vertex : v) vertex.view_z = fixed(depth);
     }
     void map(const Texture* texture, const int (&uv)[3][2]) {
-        for (int i = 0; i < 3; ++i) {
-            tc[i] = {uv[i][0], uv[i][1]};
-            t.texcoords[i] = &tc[i];
-        }
+        for (int i = 0; i < 3; ++i) tc[i] = {uv[i][0], uv[i][1]}, t.texcoords[i] = &tc[i];
         t.texture = const_cast<Texture*>(texture);
     }
 };
@@ -64,15 +55,6 @@ class RasterTest : public ::testing::Test {
         frame_attach_storage();
         clear_frame(0);
         clear_depth();
-    }
-    static int count_ink() {
-        return FRAME_WIDTH * FRAME_HEIGHT -
-               static_cast<int>(std::count(framebuffer.pixels, framebuffer.pixels + 96000, 0));
-    }
-    // Nothing is ever written in the frame's last column and row.
-    static void expect_last_column_and_row_untouched() {
-        for (int y = 0; y < FRAME_HEIGHT; ++y) ASSERT_EQ(pixel_at(399, y), 0) << y;
-        for (int x = 0; x < FRAME_WIDTH; ++x) ASSERT_EQ(pixel_at(x, 239), 0) << x;
     }
 };
 
@@ -99,13 +81,12 @@ TEST_F(RasterTest, FlatTriangleCoversLeftAndTopEdgesWithAStrictDepthTest) {
     EXPECT_EQ(depth_at(10, 19), 39);
 }
 
-TEST_F(RasterTest, EmptyOffFrameAndBrokenTriangles) {
-    struct Case {
+TEST_F(RasterTest, EmptyOffFrameWholeFrameAndBrokenTriangles) {
+    const struct {
         const char* name;
         int corners[3][2];
         int32_t count;  // PIXEL_COUNT_UNDRAWN: left as it was
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"one row", {{10, 50}, {30, 50}, {20, 50}}, PIXEL_COUNT_UNDRAWN},
         {"clamped to one row above", {{10, -10}, {30, -5}, {20, 0}}, PIXEL_COUNT_UNDRAWN},
         {"clamped to one row below", {{10, 239}, {30, 239}, {20, 300}}, PIXEL_COUNT_UNDRAWN},
@@ -114,8 +95,11 @@ TEST_F(RasterTest, EmptyOffFrameAndBrokenTriangles) {
         {"right", {{400, 10}, {500, 10}, {450, 90}}, 0},
         {"left", {{-90, 10}, {-1, 10}, {-50, 90}}, 0},
         {"zero width", {{15, 10}, {15, 60}, {15, 30}}, 0},
+        // Columns 0..398 of rows 0..238: spans and edges stop before the frame's last ones.
+        {"whole frame", {{-1000, -1000}, {3000, -1000}, {-1000, 3000}}, 399 * 239},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SetUp();
         TestTriangle tri(c.corners, 10.0);
         draw_flat_triangle(&tri.t);
         EXPECT_EQ(tri.t.pixel_count, c.count) << c.name;
@@ -127,15 +111,6 @@ TEST_F(RasterTest, EmptyOffFrameAndBrokenTriangles) {
     project_triangle(&broken.t);
     draw_flat_triangle(nullptr);
     EXPECT_EQ(broken.t.pixel_count, PIXEL_COUNT_UNDRAWN);
-    EXPECT_EQ(count_ink(), 0);
-}
-
-TEST_F(RasterTest, FullFrameTriangleFillsColumns0To398OfRows0To238) {
-    TestTriangle tri({{-1000, -1000}, {3000, -1000}, {-1000, 3000}}, 10.0);
-    draw_flat_triangle(&tri.t);
-    EXPECT_EQ(tri.t.pixel_count, 399 * 239);
-    EXPECT_EQ(count_ink(), 399 * 239);
-    expect_last_column_and_row_untouched();
 }
 
 // Edges and spans clipped at the top and left start from the values they would have had when
@@ -147,13 +122,13 @@ TEST_F(RasterTest, ClippingAboveAndLeftMatchesUnclippedWalk) {
     for (const auto& shape : shapes) {
         for (bool textured : {false, true}) {
             int moved[3][2];
-            for (int i = 0; i < 3; ++i)
-                moved[i][0] = shape[i][0] + shift, moved[i][1] = shape[i][1] + shift;
+            for (int i = 0; i < 6; ++i) moved[i / 2][i % 2] = shape[i / 2][i % 2] + shift;
             TestTriangle clipped(shape, 20.0), inside(moved, 20.0);
             for (TestTriangle* t : {&clipped, &inside}) {
                 t->v[1].view_z = fixed(90.25);  // slope the depth so that z is walked too
                 if (textured) t->map(&tex.texture, {{0, 0}, {15, 3}, {2, 15}});
             }
+            SetUp();
             draw_textured_triangle(&inside.t);
             std::vector<uint8_t> colours(framebuffer.pixels, framebuffer.pixels + 96000);
             std::vector<uint16_t> depths(depth_buffer.begin(), depth_buffer.end());
@@ -170,7 +145,6 @@ TEST_F(RasterTest, ClippingAboveAndLeftMatchesUnclippedWalk) {
             }
             EXPECT_EQ(clipped.t.pixel_count, visible);
             EXPECT_GT(visible, 100);
-            SetUp();
         }
     }
 }
@@ -201,17 +175,29 @@ TEST(Projection, DepthsBelowOneProjectAsOne) {
     EXPECT_EQ(v[3].stamp, 77u);
 }
 
-TEST_F(RasterTest, TexturedSkipsDepthsAtOrBelowZeroFlatDoesNot) {
+// The textured filler skips depths at or below zero (the flat one draws them) and draws flat
+// without a usable texture.
+TEST_F(RasterTest, TexturedSkipsDepthsAtOrBelowZeroAndFallsBackToFlat) {
     OwnedTexture tex(4, 4, 100);
-    for (double depth : {0.5, 0.0, -2.0}) {
-        TestTriangle tri(kSmall, depth);
-        tri.map(&tex.texture, {{0, 0}, {3, 0}, {0, 3}});
+    Texture no_pixels = {nullptr, 4, 4}, no_width = {tex.pixels.data(), 0, 4};
+    const struct {
+        const Texture* texture;
+        double depth;
+        bool all_texcoords;
+        int32_t count;
+    } cases[] = {{&tex.texture, 0.5, true, 0},  {&tex.texture, 0.0, true, 0},
+                 {&tex.texture, -2.0, true, 0}, {&no_pixels, 10.0, true, 55},
+                 {&no_width, 10.0, true, 55},   {&tex.texture, 10.0, false, 55}};
+    for (const auto& c : cases) {
+        SetUp();
+        TestTriangle tri(kSmall, c.depth);
+        tri.map(c.texture, {{0, 0}, {3, 0}, {0, 3}});
+        if (!c.all_texcoords) tri.t.texcoords[2] = nullptr;
         draw_textured_triangle(&tri.t);
-        EXPECT_EQ(tri.t.pixel_count, 0) << depth;
+        EXPECT_EQ(tri.t.pixel_count, c.count) << c.depth;
+        EXPECT_EQ(pixel_at(10, 19), c.count == 0 ? 0 : INK) << c.depth;
         draw_flat_triangle(&tri.t);
-        EXPECT_EQ(tri.t.pixel_count, 55) << depth;
-        EXPECT_EQ(depth_at(10, 10), static_cast<uint16_t>(static_cast<int>(depth))) << depth;
-        clear_depth();
+        EXPECT_EQ(depth_at(10, 10), static_cast<uint16_t>(static_cast<int>(c.depth))) << c.depth;
     }
 }
 
@@ -254,20 +240,6 @@ TEST_F(RasterTest, AffineTexelLayoutAndClamping) {
     }
 }
 
-TEST_F(RasterTest, UnusableTexturingDrawsFlat) {
-    OwnedTexture tex(4, 4, 100);
-    Texture no_pixels = {nullptr, 4, 4}, no_width = {tex.pixels.data(), 0, 4};
-    for (const Texture* texture : {&no_pixels, &no_width, &tex.texture}) {
-        clear_depth();
-        TestTriangle tri(kSmall, 10.0);
-        tri.map(texture, {{0, 0}, {3, 0}, {0, 3}});
-        if (texture == &tex.texture) tri.t.texcoords[2] = nullptr;  // missing texcoord
-        draw_textured_triangle(&tri.t);
-        EXPECT_EQ(tri.t.pixel_count, 55);
-        EXPECT_EQ(pixel_at(10, 19), INK);
-    }
-}
-
 // Corners anywhere, depths anywhere: nothing is written outside columns 0..398 and rows
 // 0..238, and the sanitizer build checks that no access leaves the buffers or overflows.
 TEST_F(RasterTest, FarOffCornersStayInsideTheBuffers) {
@@ -285,7 +257,8 @@ TEST_F(RasterTest, FarOffCornersStayInsideTheBuffers) {
         n % 2 ? draw_textured_triangle(&tri.t) : draw_flat_triangle(&tri.t);
         if (n % 50 == 0) clear_depth();
     }
-    expect_last_column_and_row_untouched();
+    for (int y = 0; y < FRAME_HEIGHT; ++y) ASSERT_EQ(pixel_at(399, y), 0) << y;
+    for (int x = 0; x < FRAME_WIDTH; ++x) ASSERT_EQ(pixel_at(x, 239), 0) << x;
 }
 
 }  // namespace
