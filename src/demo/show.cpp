@@ -90,6 +90,7 @@ int create_word_groups() {
 
 void release_main_scene() {
     for (JitterText*& group : word_groups) {
+        if (group != nullptr) clear_jitter_letters(group);
         free_jitter_text(group);
         group = nullptr;
     }

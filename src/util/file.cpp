@@ -26,7 +26,8 @@ int read_into(int fd, uint8_t* data, size_t limit, size_t* got) {
     return 0;
 }
 
-bool refuse(char* reason, size_t size, const char* format, ...) __attribute__((format(printf, 3, 4)));
+bool refuse(char* reason, size_t size, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
 
 bool refuse(char* reason, size_t size, const char* format, ...) {
     va_list args;
@@ -61,8 +62,8 @@ int open_regular_file(const char* path, uint64_t* size, char* reason, size_t rea
     return -1;
 }
 
-bool read_whole_file(const char* path, size_t max_bytes, uint8_t** data, size_t* size,
-                     char* reason, size_t reason_size) {
+bool read_whole_file(const char* path, size_t max_bytes, uint8_t** data, size_t* size, char* reason,
+                     size_t reason_size) {
     uint64_t length = 0;
     const int fd = open_regular_file(path, &length, reason, reason_size);
     if (fd < 0) return false;

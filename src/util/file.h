@@ -15,8 +15,8 @@ int open_regular_file(const char* path, uint64_t* size, char* reason, size_t rea
 // The whole of the regular file `path` in a buffer from malloc, or false with the reason: those
 // of open_regular_file, "empty", "too large (over N bytes)", "out of memory", "read error: ...",
 // "cut short while reading (N of M bytes)". Nothing stays allocated after a failure.
-bool read_whole_file(const char* path, size_t max_bytes, uint8_t** data, size_t* size,
-                     char* reason, size_t reason_size);
+bool read_whole_file(const char* path, size_t max_bytes, uint8_t** data, size_t* size, char* reason,
+                     size_t reason_size);
 
 // The rest of an open stream (standard input, a pipe) to its end, the same way.
 bool read_whole_stream(int fd, size_t max_bytes, uint8_t** data, size_t* size, char* reason,

@@ -87,11 +87,10 @@ std::vector<uint8_t> read_input(const char* path, const char* name) {
     uint8_t* data = nullptr;
     size_t size = 0;
     char reason[160];
-    const bool read = std::strcmp(path, "-") == 0
-                          ? read_whole_stream(0, MOD_MAX_FILE_BYTES, &data, &size, reason,
-                                              sizeof reason)
-                          : read_whole_file(path, MOD_MAX_FILE_BYTES, &data, &size, reason,
-                                            sizeof reason);
+    const bool read =
+        std::strcmp(path, "-") == 0
+            ? read_whole_stream(0, MOD_MAX_FILE_BYTES, &data, &size, reason, sizeof reason)
+            : read_whole_file(path, MOD_MAX_FILE_BYTES, &data, &size, reason, sizeof reason);
     if (!read) cli_fail(PROGRAM, "%s: %s", name, reason);
     std::vector<uint8_t> image(data, data + size);
     std::free(data);
