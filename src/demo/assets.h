@@ -2,9 +2,15 @@
 // cannot start.
 #pragma once
 
+#include "render/scene.h"
 #include "text/font.h"
 
 extern Font* demo_font;
+
+// Scene nodes as the show builds them, composing their local matrix: a group under `parent`
+// (a root when it is null) and a mesh node. Null when memory runs out.
+SceneNode* show_group(SceneNode* parent);
+SceneNode* show_mesh(SceneNode* parent, Mesh* mesh);
 
 // The font over the built-in glyph table. 0, or -1 after "demo: out of memory".
 int create_demo_font();

@@ -44,16 +44,13 @@ int load_intro_resources() {
         append_text(intro_texts[i], kWords[i]);
     }
 
-    intro_root = create_root_node();
+    intro_root = show_group(nullptr);
     if (intro_root == nullptr) return -1;
-    intro_root->transform_mode = TRANSFORM_COMPOSE;
     matrix_set_translation(&intro_root->local, 0, 0, kCubeDistance);
-    intro_group = create_group_node(intro_root);
+    intro_group = show_group(intro_root);
     if (intro_group == nullptr) return -1;
-    intro_group->transform_mode = TRANSFORM_COMPOSE;
-    intro_mesh_node = create_mesh_node(intro_group, &intro_cube->mesh);
+    intro_mesh_node = show_mesh(intro_group, &intro_cube->mesh);
     if (intro_mesh_node == nullptr) return -1;
-    intro_mesh_node->transform_mode = TRANSFORM_COMPOSE;
     matrix_set_translation(&intro_mesh_node->local, 0, 0, 0);
     return 0;
 }

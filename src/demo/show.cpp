@@ -49,12 +49,6 @@ uint32_t read_tick() {
     return tick_count.load(std::memory_order_relaxed);
 }
 
-SceneNode* scene_group(SceneNode* parent) {
-    SceneNode* node = parent != nullptr ? create_group_node(parent) : create_root_node();
-    if (node != nullptr) node->transform_mode = TRANSFORM_COMPOSE;
-    return node;
-}
-
 }  // namespace
 
 int load_pumpkin() {
@@ -64,16 +58,15 @@ int load_pumpkin() {
 }
 
 int build_main_scene() {
-    main_root = scene_group(nullptr);
+    main_root = show_group(nullptr);
     if (main_root == nullptr) return -1;
     matrix_set_translation(&main_root->local, 0, 0, kPumpkinZ);
-    tilt_node = scene_group(main_root);
-    pulse_node = scene_group(tilt_node);
+    tilt_node = show_group(main_root);
+    pulse_node = show_group(tilt_node);
     if (pulse_node == nullptr) return -1;
     matrix_set_translation(&pulse_node->local, 0, 0, 0);
-    pumpkin_node = create_mesh_node(pulse_node, &pumpkin_model->mesh);
+    pumpkin_node = show_mesh(pulse_node, &pumpkin_model->mesh);
     if (pumpkin_node == nullptr) return -1;
-    pumpkin_node->transform_mode = TRANSFORM_COMPOSE;
     matrix_set_translation(&pumpkin_node->local, 0, 0, 0);
     return 0;
 }

@@ -9,14 +9,15 @@
 #include <array>
 #include <cstdint>
 
+#include "core/framebuffer.h"
 #include "render/geometry.h"
 
 inline constexpr int32_t FOCAL_LENGTH = 150;
-inline constexpr int32_t SCREEN_CENTRE_X = 200;
-inline constexpr int32_t SCREEN_CENTRE_Y = 120;
+inline constexpr int32_t SCREEN_CENTRE_X = FRAME_WIDTH / 2;
+inline constexpr int32_t SCREEN_CENTRE_Y = FRAME_HEIGHT / 2;
 
-inline constexpr int32_t RASTER_WIDTH = 400;
-inline constexpr int32_t RASTER_HEIGHT = 240;
+inline constexpr int32_t RASTER_WIDTH = FRAME_WIDTH;  // the depth buffer's size and the clip
+inline constexpr int32_t RASTER_HEIGHT = FRAME_HEIGHT;
 inline constexpr uint16_t DEPTH_EMPTY = 0xFFFF;
 
 // One entry per frame pixel, index y * 400 + x: the integer part of the view-space z of the
