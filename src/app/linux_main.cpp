@@ -1,3 +1,5 @@
+// app: the program's entries, one per target, each wiring the runner to its platform.
+//
 // The program on Linux: the show in an SDL window with the music on the sound device.
 // Arguments are ignored.
 #include "demo/runner.h"

@@ -1,3 +1,6 @@
+// core: the SDL-free core every target shares: the frame, palette and expansion, the clocks
+// and pace, the show's random sequence, the music source.
+//
 // The show's two clocks. frame_count counts presented frames on the main thread; it starts
 // at 0xFFFFFFFF so the first frame runs with 0, and it stamps the per-frame vertex cache.
 // tick_count and row_count count music ticks and rows; the audio thread writes them (through

@@ -1,3 +1,6 @@
+// demo: the show written once: intro, main scene, timeline, the runner every target drives
+// and the headless show.
+//
 // What the intro and the main scene share: the one font, and the lines that say why the show
 // cannot start.
 #pragma once

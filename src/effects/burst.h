@@ -1,3 +1,5 @@
+// effects: the flapping figures and the particle field.
+//
 // The burst effect: up to eight small flat-shaded figures that rise, drift sideways and flap,
 // each living a fixed number of updates. A figure is five triangles around its centre (a body
 // pointing down, two ears, two long wings whose tips swing), built directly in view space at

@@ -1,3 +1,5 @@
+// loaders: the PCX, OBJ and MTL readers and their buffered input.
+//
 // Buffered file input for the readers, and the one-line account of why a file was refused.
 //
 // The readers take bytes and lines from a block in memory and go to the file once per block.

@@ -1,3 +1,5 @@
+// math: table trigonometry and fixed-point matrices with their stack.
+//
 // Fixed: signed 32-bit number with 16 fraction bits. All geometry is carried in it.
 #pragma once
 

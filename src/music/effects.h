@@ -1,3 +1,5 @@
+// music: the tracker-module player, depending on nothing; music/player.h is its face.
+//
 // Channel effects: the pitch and volume tables and the per-row and per-tick processing of each
 // cell's effect. Pitch is carried as a period and turned into Hz only when a voice is told one.
 #pragma once

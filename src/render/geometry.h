@@ -1,3 +1,5 @@
+// render: geometry records, projection and rasteriser, lines and the scene graph.
+//
 // The geometry records the loaders fill and the renderer reads. They carry no behaviour.
 // The view and screen fields of a Vertex and the nearest_depth of a Triangle are a per-frame
 // cache, valid for the frame whose frame_count equals the vertex's stamp.

@@ -1,3 +1,5 @@
+// text: the bitmap font, text objects and jittering letters.
+//
 // The bitmap font: the system's glyph table and the Font record that names a glyph table with
 // its cell size, plus the text measurements that depend only on the font.
 #pragma once

@@ -1,3 +1,5 @@
+// util: the pointer vector and whole-file reading, for every layer above.
+//
 // Opening and reading files for every reader: regular files only, opened without blocking (a
 // pipe without a writer would hold the open, and start-up, for ever), read to their end
 // whatever one read returns, a failed read an error rather than a shorter file. Reasons are

@@ -1,3 +1,5 @@
+// platform/sdl: the Linux target's platform layer: window, input, signals and sound device.
+//
 // The sound device through SDL. For the program: start_music reads the show's module, creates
 // the looping player with the counting callbacks (count_tick and count_row in core/clock.h)
 // and opens the device paused; start_audio lets it run; the device callback then renders from

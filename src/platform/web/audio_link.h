@@ -1,3 +1,5 @@
+// platform/web: the web target's platform layer: canvas, page loop and audio worklet link.
+//
 // The music's link to the page in the browser build: the page plays the music in an
 // AudioWorklet (web/music-link.js and web/music-worklet.js); the program reads and checks the
 // module, hands it over, says when the intro is over and asks which tick is being heard.
