@@ -91,7 +91,7 @@ TEST_F(TextTest, JitterLetterDrawsOneCellDownAndRangesBelowOneAreOne) {
     for (int i = 0; i < 2; ++i) clear_frame(0), update_jitter_text(group);  // placed on the 2nd
     EXPECT_NE(framebuffer.pixels[62 * FRAME_WIDTH + 10], 0);
     EXPECT_EQ(std::count(framebuffer.pixels, framebuffer.pixels + 96000, 0), 96000 - 1);
-    set_jitter_ranges(group, 0, -1);
+    set_jitter_ranges(group, -1, 0);
     EXPECT_EQ(std::pair(group->x_range, group->y_range), std::pair(1, 1));
     clear_jitter_letters(group);
     free_jitter_text(group);
