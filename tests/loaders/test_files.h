@@ -1,5 +1,5 @@
-// Helpers for loader tests: a scratch directory removed at the end of the test, builders for
-// small PCX files, and the hash that summarises what a reader made of a file.
+// Helpers for loader tests: a scratch directory removed at the end of the test and a builder
+// of small PCX files.
 #pragma once
 
 #include <stdlib.h>
@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -44,14 +43,15 @@ struct PcxHeader {
 // The 128-byte header (its 16-colour map holds 0, 1, 2, ...), then `data`.
 inline Bytes pcx_file(const PcxHeader& h, const Bytes& data = {}) {
     Bytes bytes(128, 0);
-    auto put16 = [&bytes](int offset, int value) {
-        bytes[offset] = static_cast<uint8_t>(value);
-        bytes[offset + 1] = static_cast<uint8_t>(value >> 8);
-    };
-    put16(0, h.manufacturer | 5 << 8);
-    put16(2, h.encoding | h.bits << 8);
-    put16(4, h.xmin), put16(6, h.ymin), put16(8, h.xmax), put16(10, h.ymax);
-    put16(65, h.planes | h.line_bytes << 8), put16(67, h.line_bytes >> 8);
+    const int fields[][2] = {{0, h.manufacturer | 5 << 8},
+                             {2, h.encoding | h.bits << 8},
+                             {4, h.xmin},
+                             {6, h.ymin},
+                             {8, h.xmax},
+                             {10, h.ymax},
+                             {65, h.planes | h.line_bytes << 8},
+                             {67, h.line_bytes >> 8}};
+    for (auto [at, value] : fields) bytes[at] = uint8_t(value), bytes[at + 1] = uint8_t(value >> 8);
     for (int i = 0; i < 48; ++i) bytes[16 + i] = static_cast<uint8_t>(i);
     bytes.insert(bytes.end(), data.begin(), data.end());
     return bytes;
@@ -68,19 +68,3 @@ inline Bytes pcx_8bit(int width, int height, const Bytes& pixels) {
     for (uint8_t pixel : pixels) data.push_back(0xC1), data.push_back(pixel);
     return pcx_file(pcx_layout(8, 1, width, height, width), data);
 }
-
-// FNV-1a, 64 bits, over bytes and numbers fed in order.
-struct Hash {
-    uint64_t value = 0xCBF29CE484222325ull;
-    Hash& bytes(const void* data, size_t size) {
-        const auto* p = static_cast<const uint8_t*>(data);
-        for (size_t i = 0; i < size; ++i) value = (value ^ p[i]) * 0x100000001B3ull;
-        return *this;
-    }
-    Hash& number(int64_t n) { return bytes(&n, sizeof(n)); }
-    std::string hex() const {
-        std::ostringstream out;
-        out << std::hex << value;
-        return out.str();
-    }
-};

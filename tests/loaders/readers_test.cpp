@@ -1,0 +1,219 @@
+// The readers' answers to odd and hostile files: PCX headers, OBJ faces and materials, and
+// the refusals that name the file at fault.
+#include "loaders/obj.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "loaders/pcx.h"
+#include "loaders/test_files.h"
+
+namespace {
+
+// The size from the header's extents and the bytes a line takes (at least what the width
+// needs), or the reason the file is refused. An accepted image closes once; after that it can
+// be neither closed nor decoded.
+TEST(PcxOpen, HeadersAcceptedOrRefusedWithTheReason) {
+    const std::string depth = "bit depth or plane count not supported (", bad = "not a PCX image (";
+    const std::string large = "image too large (", most = ", at most 16384 x 16384)";
+    const struct {
+        PcxHeader header;
+        std::string outcome;
+        size_t size = 128;  // the file cut to this size
+    } cases[] = {
+        {{.xmin = 1, .ymin = 1, .xmax = 447, .ymax = 144}, "447 x 144, 447"},
+        {{.xmin = -5, .ymin = -2, .xmax = 4, .ymax = 2}, "10 x 5, 10"},
+        {{.xmax = 16383}, "16384 x 1, 16384"},
+        {{.bits = 1, .planes = 8, .xmax = 9}, "10 x 1, 2"},
+        {{.bits = 4, .xmax = 4, .line_bytes = 2}, "5 x 1, 3"},
+        {{.bits = 2, .xmax = 4, .line_bytes = 9}, "5 x 1, 9"},
+        {{.manufacturer = 0}, bad + "bad header)"},
+        {{.encoding = 0}, bad + "bad header)"},
+        {{.planes = 3}, depth + "8 bits x 3 planes)"},
+        {{.bits = 3}, depth + "3 bits x 1 planes)"},
+        {{.bits = 2, .planes = 2}, depth + "2 bits x 2 planes)"},
+        {{.bits = 1, .planes = 9}, depth + "1 bits x 9 planes)"},
+        {{.xmin = 5, .xmax = 4}, bad + "bad size 0 x 1)"},
+        {{.ymin = 1, .ymax = 0}, bad + "bad size 1 x 0)"},
+        {{.xmax = 32767}, bad + "bad size -32768 x 1)"},  // xmax + 1 wraps
+        {{.xmin = -2, .xmax = 16382}, large + "16385 x 1" + most},
+        {{.ymin = -20000, .ymax = 20000}, large + "1 x 40001" + most},
+        {{}, "cut short (128 bytes of header expected, 100 found)", 100},
+        {{}, "empty", 0},
+    };
+    TempDir temp;
+    for (const auto& c : cases) {
+        Bytes file = pcx_file(c.header);
+        file.resize(c.size);
+        PcxImage* image = pcx_open(temp.write("h.pcx", file).c_str());
+        if (image == nullptr) {
+            EXPECT_EQ(load_failure(), temp.dir + "h.pcx: " + c.outcome);
+            continue;
+        }
+        EXPECT_EQ(std::to_string(image->width) + " x " + std::to_string(image->height) + ", " +
+                      std::to_string(image->line_bytes),
+                  c.outcome);
+        EXPECT_EQ(pcx_close(image), 0);
+        EXPECT_EQ(pcx_close(image), -1);
+        EXPECT_EQ(pcx_decode(image), -1);
+        pcx_free(image);
+    }
+    EXPECT_EQ(pcx_open(nullptr), nullptr);
+    EXPECT_EQ(pcx_close(nullptr), 0);
+    EXPECT_EQ(pcx_decode(nullptr), -1);
+}
+
+// Integer parts are kept modulo 65536; a second point voids the fraction; '+' is no sign.
+TEST(ParseFixed, DecimalTextToSixteenSixteen) {
+    // clang-format off
+    const std::pair<const char*, uint32_t> cases[] = {
+        {"1.5", 0x18000}, {"-0.25", 0xFFFFC000}, {"0.1", 6553}, {"0.99999", 0xFFFF}, {".5", 0x8000},
+        {"12/4", 0xC0000}, {"40000", 0x9C400000}, {"-32768", 0x80000000}, {"1234567.5", 0xD6878000},
+        {"1.5.", 0x10000}, {"+2", 0}, {"", 0}, {nullptr, 0}};
+    // clang-format on
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(parse_fixed(text), Fixed(expected)) << text;
+}
+
+// Loads `text` as m.obj beside m.mtl, which names the 4 x 2 texture t.pcx.
+struct ObjFixture : testing::Test {
+    TempDir temp;
+    Model* model = nullptr;
+    void SetUp() override {
+        temp.write("t.pcx", pcx_8bit(4, 2, Bytes(8, 0)));
+        temp.write("m.mtl", std::string("# comment\n\nnewmtl skin\n  map_Kd t.pcx extra\n"));
+    }
+    void TearDown() override { free_model(model); }
+    void load(const std::string& text) {
+        free_model(model);
+        testing::internal::CaptureStdout();
+        model = load_obj(temp.write("m.obj", text).c_str(), 1);
+        output = testing::internal::GetCapturedStdout();
+        ASSERT_NE(model, nullptr) << text;
+    }
+    void* item(const PtrVector* list, int i) const { return i < 0 ? nullptr : list->items[i]; }
+    std::string output;
+};
+
+// Each face against four vertices (a tab among the fields) and, after the material, four
+// texture coordinates: the first three corners with their texcoords, or flat when any corner
+// lacks one; dropped without three defined vertices.
+TEST_F(ObjFixture, Faces) {
+    const struct {
+        const char* face;
+        int corners[3];    // vertex numbers from 0; -1: the face is dropped
+        int texcoords[3];  // -1: a flat triangle
+    } cases[] = {
+        {"f 1/1 2/2 3/3 4/4", {0, 1, 2}, {0, 1, 2}},
+        {"f 4/4/1 3/3/2 2/2/3", {3, 2, 1}, {3, 2, 1}},
+        {"f 1 2 3", {0, 1, 2}, {-1, -1, -1}},
+        {"f 2//5 3//6 4//7", {1, 2, 3}, {-1, -1, -1}},
+        {"f 1/1 2/5 3/2", {0, 1, 2}, {-1, -1, -1}},
+        {"f 1/1 2/0 3/1", {0, 1, 2}, {-1, -1, -1}},
+        {"f 1/-1 2/1 3/1", {0, 1, 2}, {-1, -1, -1}},
+        {"f 1 2", {-1}, {}},
+        {"f", {-1}, {}},
+        {"f 0 1 2", {-1}, {}},
+        {"f -1 -2 -3", {-1}, {}},
+        {"f 1 2 5\nv 2 2 2", {-1}, {}},
+    };
+    for (const auto& c : cases) {
+        load(std::string("v 0 0 0\nv\t1 0 0\nv 0 1 0\nv 1 1 0\nvt 1 1\nmtllib m.mtl\nvt 0 0\n") +
+             "vt 1 0\nvt 0.5 1\nvt -0.5 0.5\n" + c.face + "\n");
+        ASSERT_EQ(model->mesh.count, c.corners[0] < 0 ? 0 : 1) << c.face;
+        if (c.corners[0] < 0) {
+            EXPECT_TRUE(output.ends_with("Dropped 1 face without three defined vertices\n"));
+            continue;
+        }
+        const Triangle* t = model->mesh.triangles[0];
+        EXPECT_EQ(t->texture, c.texcoords[0] < 0 ? nullptr : model->material) << c.face;
+        EXPECT_TRUE(t->flat_colour == 15 && t->pixel_count == PIXEL_COUNT_UNDRAWN);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(t->vertices[i], item(model->vertex_list, c.corners[i])) << c.face;
+            EXPECT_EQ(t->texcoords[i], item(model->texcoord_list, c.texcoords[i])) << c.face;
+        }
+    }
+    EXPECT_EQ(static_cast<const Vertex*>(model->vertex_list->items[1])->model_x, FIXED_ONE);
+}
+
+// A later mtllib changes the material of later texcoords and faces only.
+TEST_F(ObjFixture, LaterMaterialsApplyToLaterStatements) {
+    temp.write("u.pcx", pcx_8bit(2, 2, Bytes(4, 1)));
+    temp.write("n.mtl", std::string("map_Kd u.pcx\n"));
+    load("v 0 0 0\nmtllib m.mtl\nvt 1 1\nf 1/1 1/1 1/1\nmtllib n.mtl\nvt 1 0\nf 1/2 1/2 1/2\n");
+    EXPECT_EQ(std::pair(model->mesh.triangles[0]->texture->width, model->material->width),
+              std::pair(4u, 2u));
+    EXPECT_EQ(model->mesh.triangles[1]->texture, model->material);
+    EXPECT_EQ(static_cast<const TexCoord*>(model->texcoord_list->items[1])->u, 2);
+}
+
+// Why a required model is refused: the file at fault is named, innermost first, with the
+// reason, and load_obj says what failed on standard output.
+TEST(Refusals, TheFileAtFaultAndTheReason) {
+    Bytes cut = pcx_8bit(2, 2, {1, 2, 3, 4});
+    cut.resize(128 + 5);
+    const std::string missing = "cannot open: No such file or directory";
+    const struct {
+        const char* file;  // the file replaced, and the one the reason names; null: none
+        // Its contents; "-": no file, "/": a directory, "|": a pipe nobody writes to,
+        // "@": a link to /dev/null.
+        std::string text;
+        std::string reason;  // "" when the model loads
+        char printed;        // the last line printed: 'F' "Failed", 'M' "Unable to load mtllib"
+    } cases[] = {
+        {nullptr, "", "", '-'},
+        {"m.obj", "-", missing, 'F'},
+        {"m.obj", "/", "is a directory", 'F'},
+        {"m.obj", "@", "not a regular file", 'F'},
+        {"m.obj", "|", "not a regular file", 'F'},
+        {"m.obj", "", "empty", '-'},
+        {"m.obj", "# c\n", "no usable face (0 vertices, no face)", '-'},
+        {"m.obj", "v 1 2 3\nv 1 2 3\n", "no usable face (2 vertices, no face)", '-'},
+        {"m.obj", "v 0 0 0\nf 1 1 1\n# c\nf 1 2 3\nf 0 0 0\n",
+         "unusable face on line 4 (it needs three defined vertices)", '-'},
+        {"m.obj", "v 0 0 0\nmtllib\n", "line 2: mtllib names no file", 'M'},
+        {"m.mtl", "-", missing, 'M'},
+        {"m.mtl", "/", "is a directory", 'M'},
+        {"m.mtl", "", "empty", 'M'},
+        {"m.mtl", "newmtl a\nKd 1 1 1\n", "names no texture", 'M'},
+        {"m.mtl", "map_Kd\nmap_Kd t.pcx\n", "names no texture", 'M'},
+        {"t.pcx", "-", missing, 'M'},
+        {"t.pcx", "@", "not a regular file", 'M'},
+        {"t.pcx", std::string(cut.begin(), cut.end()), "cut short (2 of 4 bytes of image data)",
+         'M'},
+        {"t.pcx", "GIF89a" + std::string(200, 'x'), "not a PCX image (bad header)", 'M'},
+    };
+    TempDir temp;
+    for (const auto& c : cases) {
+        temp.write("m.obj",
+                   std::string("v 0 0 0\nv 1 0 0\nv 0 1 0\nmtllib m.mtl\nvt 0 0\nf 1/1 2/1 3/1\n"));
+        temp.write("m.mtl", std::string("newmtl a\nmap_Kd t.pcx\n"));
+        temp.write("t.pcx", pcx_8bit(2, 2, {1, 2, 3, 4}));
+        if (c.file != nullptr) {
+            const std::string path = temp.dir + c.file;
+            std::filesystem::remove(path);
+            if (c.text == "/") {
+                std::filesystem::create_directory(path);
+            } else if (c.text == "|") {
+                ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+            } else if (c.text == "@") {
+                std::filesystem::create_symlink("/dev/null", path);
+            } else if (c.text != "-") {
+                temp.write(c.file, c.text);
+            }
+        }
+        testing::internal::CaptureStdout();
+        Model* model = load_required_model((temp.dir + "m.obj").c_str(), 1);
+        const std::string output = testing::internal::GetCapturedStdout();
+        const std::string reason = c.reason.empty() ? "" : temp.dir + c.file + ": " + c.reason;
+        EXPECT_EQ(model == nullptr ? load_failure() : "", reason);
+        const std::string last = c.printed == 'F' ? "Failed\n" : "Unable to load mtllib\n";
+        EXPECT_TRUE(c.printed == '-' || output.ends_with(last)) << reason << ": " << output;
+        free_model(model);
+        std::filesystem::remove_all(temp.dir + (c.file != nullptr ? c.file : "none"));
+    }
+}
+
+}  // namespace
