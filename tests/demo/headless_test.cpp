@@ -1,5 +1,6 @@
 // The headless show as the tools and the page restart it: starting again releases the show
-// before, and a show without music says so rather than waiting for a clock that never moves.
+// before, the intro runs its 300 frames, and a show without music says so rather than waiting
+// for a clock that never moves.
 #include "demo/headless.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,16 @@ TEST(Headless, StartingAgainReleasesTheShowBefore) {
     for (int i = 0; i < 3; ++i) ASSERT_EQ(headless_start(&show, nullptr, nullptr, nullptr), 0);
     // A show kept alive holds its models, textures, scene and player: over 600 KB.
     EXPECT_LT(in_use(), before + 16 * 1024);
+    headless_stop();
+}
+
+// The music starts after exactly the intro's frames (a shorter intro would start it before its
+// time, counted from the show's first frame).
+TEST(Headless, TheIntroLasts300Frames) {
+    HeadlessShow show;
+    ASSERT_EQ(headless_start(&show, nullptr, nullptr, nullptr), 0);
+    while (intro_running() && show.frame < 1000) headless_next_frame(&show);
+    EXPECT_EQ(show.frame, 300u);
     headless_stop();
 }
 

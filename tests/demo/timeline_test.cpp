@@ -1,19 +1,17 @@
-// The main timeline: the pure rules by tick count, and the main loop's frames driven through
-// a scene whose pumpkin is an empty mesh, with tick_count set by hand.
+// The main timeline: its rules by tick count, and the main loop's frames with the tick count set
+// by hand. Whole frames of each phase, a flash and figures in flight are checked against
+// reference images in frames_test, where the ticks only move between frames.
 #include "demo/timeline.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "core/clock.h"
 #include "core/framebuffer.h"
 #include "demo/assets.h"
-#include "demo/intro.h"
 #include "demo/show.h"
 #include "effects/burst.h"
-#include "math/matrix.h"
 #include "math/trig.h"
 
 namespace {
@@ -22,8 +20,7 @@ TEST(Timeline, PhaseFlashAndWordsByTick) {
     const struct {
         uint32_t tick;
         ShowPhase phase;
-        bool flash;
-        bool first_words;
+        bool flash, first_words;
     } cases[] = {
         {0, PHASE_TURN, false, true},      {899, PHASE_TURN, false, true},
         {900, PHASE_TILT, false, true},    {919, PHASE_TILT, false, true},
@@ -38,19 +35,17 @@ TEST(Timeline, PhaseFlashAndWordsByTick) {
     }
 }
 
-TEST(Timeline, BeatSineFollowsFifteenDegreesPerTickWithoutJumps) {
-    for (uint32_t tick : {1000u, 1001u, 2185u, 2186u, 100000u, 0xFFFFFFF0u}) {
-        const int32_t degrees = static_cast<int32_t>((uint64_t{tick} * 15) % 360);
-        EXPECT_EQ(beat_sine(tick), deg_sin(degrees << 16)) << tick;
-    }
-    // 15 x tc x 65536 would leave 32 bits at tick 2185; the beat must carry on smoothly.
-    for (uint32_t tick = 2180; tick < 2200; ++tick)
-        EXPECT_LE(std::abs(beat_sine(tick + 1) - beat_sine(tick)), 17000) << tick;
+// 15 degrees a tick, however far the count goes: 15 x tick x 65536 passes 32 bits at tick 2185,
+// 15 x tick at 0xFFFFFFF0, which is a whole number of beats.
+TEST(Timeline, BeatIsFifteenDegreesPerTickWithoutWrapping) {
+    const uint32_t cases[][2] = {{1008, 0},  {1012, 60},       {1014, 90},       {2185, 15},
+                                 {2186, 30}, {0xFFFFFFF0u, 0}, {0xFFFFFFF6u, 90}};
+    for (const auto& [tick, degrees] : cases)
+        EXPECT_EQ(beat_sine(tick), deg_sin(static_cast<Fixed>(degrees << 16))) << tick;
 }
 
-// Feeds the readings to figure_due and returns the ticks at which a figure is launched.
-std::vector<uint32_t> launches(const std::vector<uint32_t>& readings) {
-    bool latch = false;
+// The ticks at which the readings launch a figure, from a fresh latch (or a held one).
+std::vector<uint32_t> launches(const std::vector<uint32_t>& readings, bool latch = false) {
     std::vector<uint32_t> out;
     for (uint32_t tick : readings)
         if (figure_due(tick, &latch)) out.push_back(tick);
@@ -61,135 +56,53 @@ TEST(Timeline, OneFigurePerBeatCycle) {
     std::vector<uint32_t> every_tick;
     for (uint32_t t = 990; t < 1080; ++t) every_tick.push_back(t);
     EXPECT_EQ(launches(every_tick), (std::vector<uint32_t>{1001, 1021, 1045, 1069}));
-
-    // Several frames within 13..19 of one cycle launch once; a cycle no frame sees in 13..19
-    // launches none.
-    EXPECT_EQ(launches({1020, 1021, 1021, 1022, 1030, 1040, 1044, 1058, 1070}),
-              (std::vector<uint32_t>{1021, 1070}));
-    EXPECT_EQ(launches({1000, 1000}), std::vector<uint32_t>{}) << "the trigger needs tc > 1000";
+    // Several readings within 13..19 of a cycle launch once; a cycle with no reading there
+    // launches none; readings up to tick 1000 leave a held latch alone, 20 and above clear it.
+    EXPECT_EQ(launches({1020, 1021, 1021, 1022, 1030, 1040, 1044, 1058, 1070, 1085, 1100, 1123}),
+              (std::vector<uint32_t>{1021, 1070, 1123}));
+    EXPECT_EQ(launches({1000, 1000}), std::vector<uint32_t>{}) << "the trigger needs tick > 1000";
+    EXPECT_EQ(launches({1000, 1045, 1052, 1069}, true), std::vector<uint32_t>{1069});
 }
 
-TEST(Timeline, LatchIsLeftAloneUpToTick1000) {
-    bool latch = true;
-    EXPECT_FALSE(figure_due(1000, &latch));
-    EXPECT_TRUE(latch);
-    EXPECT_FALSE(figure_due(1037, &latch)) << "a held latch blocks 13..19";
-    EXPECT_FALSE(figure_due(1044, &latch));
-    EXPECT_FALSE(latch) << "20 and above clear it";
-}
-
-class MainLoop : public ::testing::Test {
-   protected:
-    static void SetUpTestSuite() {
-        frame_attach_storage();
-        demo_font = create_font(font_glyphs, FONT_GLYPH_SIZE, FONT_GLYPH_SIZE);
-        // An empty pumpkin: the loop's matrices are what is under test here.
-        pumpkin_model = new Model{};
-        ASSERT_EQ(build_main_scene(), 0);
-        ASSERT_EQ(create_word_groups(), 0);
-        matrix_reset();
-    }
-
-    void SetUp() override {
-        for (Burst& b : bursts) b.active = 0;
-        frame_count = 299;
-    }
-
-    // One frame of the main loop with tick_count at `tick` throughout.
-    void frame(uint32_t tick) {
+// Each frame's angles come from the tick read after the frame before, as do the figures; the
+// flash is the tick's own. The pumpkin is an empty mesh: the matrices are what is checked.
+TEST(MainLoop, AnglesComeFromTheTickReadAfterTheFrameBefore) {
+    frame_attach_storage();
+    ASSERT_EQ(create_demo_font(), 0);
+    pumpkin_model = new Model{};
+    ASSERT_EQ(build_main_scene(), 0);
+    ASSERT_EQ(create_word_groups(), 0);
+    for (Burst& b : bursts) b.active = 0;
+    MainLoopState state{};
+    const auto frame = [&state](uint32_t tick, uint8_t corner = COLOUR_BLACK) {
         tick_count.store(tick);
         draw_main_frame(&state);
+        EXPECT_EQ(framebuffer.pixels[FRAME_WIDTH * FRAME_HEIGHT - 1], corner) << tick;
         finish_main_frame(&state);
-    }
-
-    static int active_figures() {
-        int n = 0;
-        for (const Burst& b : bursts) n += b.active;
-        return n;
-    }
-
-    MainLoopState state{};
-};
-
-TEST_F(MainLoop, TurnsThenTiltsThenPulsesWithFrozenAngles) {
-    frame(0);
-    EXPECT_EQ(state.turn, 0) << "the first frame uses T = 0";
-    EXPECT_EQ(frame_count, 300u);
-    frame(400);  // T formed from 0 in the previous frame
+    };
+    frame(400);
     EXPECT_EQ(state.turn, 0);
     frame(401);
-    EXPECT_EQ(state.turn, tick_angle(400) / 4) << "0.75 degree per tick, one frame late";
+    EXPECT_EQ(state.turn, tick_angle(400) / 4);
     EXPECT_EQ(pumpkin_node->local.m[0][0], deg_cos(state.turn));
-
     frame(899);
-    const Fixed frozen = state.turn;
-    EXPECT_EQ(frozen, tick_angle(401) / 4);
-    frame(900);
-    EXPECT_EQ(state.turn, frozen);
-    EXPECT_EQ(state.tilt, frozen - tick_angle(899) / 4);
+    const Fixed turn = state.turn;
+    frame(920, COLOUR_WHITE);
+    EXPECT_EQ(state.tilt, turn - tick_angle(899) / 4);
     frame(950);
-    EXPECT_EQ(state.tilt, frozen - tick_angle(900) / 4);
+    EXPECT_EQ(state.turn, turn);
+    EXPECT_EQ(state.tilt, turn - tick_angle(920) / 4);
     EXPECT_EQ(tilt_node->local.m[1][2], deg_sin(state.tilt));
-
-    frame(999);
-    const Fixed tilt = state.tilt;
     frame(1000);
-    frame(1012);  // the beat angle comes from tick 1000: sin(15000 degrees) = sin(240)
-    EXPECT_EQ(state.turn, frozen);
-    EXPECT_EQ(state.tilt, tilt);
-    const Fixed s = deg_sin(240 << 16);
+    const Fixed s = beat_sine(950);  // bob and swell
     EXPECT_EQ(main_root->local.m[3][1], 0x320000 + 10 * s);
     EXPECT_EQ(pulse_node->local.m[0][0], ((s + 0x10000) >> 2) + 0x10000);
-    EXPECT_EQ(pulse_node->local.m[1][1], 0x10000);
-}
-
-TEST_F(MainLoop, FlashesOnlyAtTheirTicks) {
-    for (uint32_t tick : {919u, 920u, 921u, 925u, 926u}) {
-        frame(tick);
-        const uint8_t corner = framebuffer.pixels[FRAME_WIDTH * FRAME_HEIGHT - 1];
-        EXPECT_EQ(corner, is_flash_tick(tick) ? COLOUR_WHITE : COLOUR_BLACK) << tick;
-    }
-}
-
-TEST_F(MainLoop, FiguresLaunchAfterTheFrameAndFlyFromTheNext) {
-    state.burst_latch = false;
-    frame(1000);
-    EXPECT_EQ(active_figures(), 0) << "no figure at tick 1000";
-    frame(1001);
-    EXPECT_EQ(active_figures(), 1) << "launched after the frame at 1001";
-    EXPECT_EQ(bursts[0].age, 0) << "not yet drawn";
+    EXPECT_EQ(state.tilt, turn - tick_angle(920) / 4);
+    frame(1001);  // a figure is launched after the frame and first drawn in the next
+    EXPECT_TRUE(bursts[0].active && bursts[0].age == 0);
     frame(1002);
-    EXPECT_EQ(active_figures(), 1);
-    EXPECT_EQ(bursts[0].age, 32) << "first drawn in the next frame";
-}
-
-TEST(Intro, PlaysExactly300FramesFromAFixedStart) {
-    frame_attach_storage();
-    if (demo_font == nullptr)
-        demo_font = create_font(font_glyphs, FONT_GLYPH_SIZE, FONT_GLYPH_SIZE);
-    ASSERT_EQ(load_intro_resources(), 0) << "run from the repository root, which holds res/";
-    frame_count = 0xFFFFFFFF;
-    IntroState state{};
-    int frames = 0;
-    while (intro_running()) {
-        draw_intro_frame(&state);
-        if (frames == 0) {
-            Matrix turned;
-            matrix_rotation_y(&turned, static_cast<Fixed>(0xFFFF0000));  // -1 degree
-            EXPECT_EQ(intro_root->local.m[3][1], 0xA0000) << "the cube starts 10.0 down";
-            EXPECT_EQ(intro_root->local.m[3][2], 0xB40000);
-            EXPECT_EQ(std::memcmp(&intro_group->local, &turned, sizeof turned), 0);
-            // Both words in white over the cube: "Proudly" at (88, 0), "Presents" at (72, 50).
-            EXPECT_EQ(intro_texts[0]->x, 88);
-            EXPECT_EQ(intro_texts[1]->x, 72);
-            EXPECT_EQ(intro_texts[1]->y, 50);
-            EXPECT_EQ(draw_colour, COLOUR_WHITE);
-        }
-        ++frame_count;
-        ++frames;
-    }
-    EXPECT_EQ(frames, 300);
-    EXPECT_EQ(frame_count, 299u) << "the main loop's first frame runs with 299";
+    EXPECT_EQ(bursts[0].age, 32);
+    release_main_scene();
 }
 
 }  // namespace

@@ -1,13 +1,13 @@
-// The audio link: reading the module, the refusals that leave the show silent, and the device
-// callback's frame arithmetic.
+// The show's sound device: the module's player made looping and counting, the device opened
+// paused, and the callback's stream the player's own in whole frames, however SDL cuts it.
+// The reasons for a broken module are checked on the whole program (demo.broken_resources).
 #include "platform/sdl/audio.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -20,170 +20,96 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Runs each test in a fresh directory with its own res/, with the audio globals cleared and
-// SDL's audio on the dummy driver.
+// Each test in a fresh folder with its own res/, SDL's audio on the dummy driver.
 class Audio : public ::testing::Test {
    protected:
     void SetUp() override {
-        home = fs::current_path();
-        dir = fs::temp_directory_path() / ("audio_test_" + std::to_string(::getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir / "res");
-        fs::current_path(dir);
+        home_ = fs::current_path();
+        dir_ = fs::temp_directory_path() / ("audio_test_" + std::to_string(::getpid()));
+        fs::create_directories(dir_ / "res");
+        fs::current_path(dir_);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
     }
     void TearDown() override {
+        stop();
+        fs::current_path(home_);
+        fs::remove_all(dir_);
+    }
+    static void stop() {
         SDL_CloseAudio();
         SDL_Quit();
         player_free(music_player);
         std::free(music_data);
         music_player = nullptr;
         music_data = nullptr;
-        music_size = 0;
-        fs::current_path(home);
-        fs::remove_all(dir);
     }
-    static void write_module(const std::vector<uint8_t>& bytes) {
-        std::ofstream(fs::path("res") / "brumo.mod", std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-    }
-    // What start_music prints: the module's lines on standard error, the device's on
+    // start_music over `bytes` as res/brumo.mod; what it printed on standard error, then on
     // standard output.
-    struct Printed {
-        std::string out, err;
-    };
-    static Printed start_and_capture() {
+    static std::string start(const std::vector<uint8_t>& bytes) {
+        std::ofstream("res/brumo.mod", std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
         start_music();
-        Printed printed;
-        printed.err = testing::internal::GetCapturedStderr();
-        printed.out = testing::internal::GetCapturedStdout();
-        return printed;
+        const std::string err = testing::internal::GetCapturedStderr();
+        return err + "|" + testing::internal::GetCapturedStdout();
     }
     static std::vector<uint8_t> song() {
         ModBuilder b;
         b.sample(1, flat_sample(1000, 90)).cell(0, 0, 0, 1, 428, 0).cell(0, 0, 1, 1, 300, 0x037);
         return b.build();
     }
-    fs::path home, dir;
+    fs::path home_, dir_;
 };
 
-TEST_F(Audio, MissingModuleIsNamedAndTheShowGoesOnSilently) {
-    const Printed printed = start_and_capture();
-    EXPECT_EQ(printed.err,
-              "res/brumo.mod: cannot open: No such file or directory; playing without music\n");
-    EXPECT_EQ(printed.out, "");
-    EXPECT_EQ(music_player, nullptr);
+// Sample data cut short: it plays what is there. No music: the device plays silence.
+TEST_F(Audio, BrokenModulesLeaveSilenceOrWhatIsThere) {
+    const std::vector<uint8_t> whole = song();
+    const std::vector<uint8_t> cut(whole.begin(), whole.end() - 400);
+    EXPECT_EQ(start(cut),
+              "res/brumo.mod: sample data cut short (600 of 1000 bytes); playing what "
+              "is there\n|");
+    EXPECT_NE(music_player, nullptr);
+    stop();
+    EXPECT_NE(start({}), "|");
+    ASSERT_EQ(music_player, nullptr);
     std::vector<uint8_t> stream(4096, 0xAB);
     audio_callback(nullptr, stream.data(), 4096);
-    for (uint8_t b : stream) ASSERT_EQ(b, 0);
+    EXPECT_EQ(std::count(stream.begin(), stream.end(), 0), 4096);
+    stop();
+    setenv("SDL_AUDIODRIVER", "nosuch", 1);  // no device: one line on standard output
+    const std::string printed = start(whole);
+    EXPECT_EQ(printed.rfind("|No audio device could be opened (", 0), 0u) << printed;
+    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
 }
 
-// Each broken module is named on standard error with the reason, in one line; the show goes on
-// without music, except for sample data cut short, which plays what is there.
-TEST_F(Audio, BrokenModulesAreNamedWithTheReason) {
-    std::vector<uint8_t> refused = song();
-    std::memcpy(refused.data() + 1080, "FLT4", 4);
-    const std::vector<uint8_t> whole = song();
-    const std::vector<uint8_t> short_samples(whole.begin(), whole.end() - 400);
-    struct Case {
-        std::vector<uint8_t> bytes;  // written when `kind` is a file
-        fs::file_type kind;
-        const char* reason;
-        bool plays;
-    };
-    const Case cases[] = {
-        {{}, fs::file_type::regular, "empty; playing without music", false},
-        {{}, fs::file_type::directory, "is a directory; playing without music", false},
-        // A pipe nobody writes to would hold the open, and start-up, for ever.
-        {{}, fs::file_type::fifo, "not a regular file; playing without music", false},
-        // The player's reasons for refusing the bytes themselves are passed on as they are; one
-        // stands for them all.
-        {refused, fs::file_type::regular,
-         "not a 4-channel module (no M.K., M!K! or 4CHN signature); playing without music", false},
-        {short_samples, fs::file_type::regular,
-         "sample data cut short (600 of 1000 bytes); playing what is there", true},
-    };
-    for (const Case& c : cases) {
-        fs::remove_all("res/brumo.mod");
-        if (c.kind == fs::file_type::directory) {
-            fs::create_directory("res/brumo.mod");
-        } else if (c.kind == fs::file_type::fifo) {
-            ASSERT_EQ(mkfifo("res/brumo.mod", 0600), 0);
-        } else {
-            write_module(c.bytes);
-        }
-        const Printed printed = start_and_capture();
-        EXPECT_EQ(printed.err, std::string("res/brumo.mod: ") + c.reason + "\n");
-        EXPECT_EQ(printed.out, "");
-        EXPECT_EQ(music_player != nullptr, c.plays) << c.reason;
-        SDL_CloseAudio();
-        player_free(music_player);
-        music_player = nullptr;
-        std::free(music_data);
-        music_data = nullptr;
-    }
-}
-
-TEST_F(Audio, StartMusicMakesALoopingCountingPlayerAndOpensThePausedDevice) {
-    const auto bytes = song();
-    write_module(bytes);
-    const uint32_t ticks = tick_count.load();
-    const Printed printed = start_and_capture();
-    EXPECT_EQ(printed.out, "");
-    EXPECT_EQ(printed.err, "");
+// The stream in uneven pieces (a partial frame and an empty piece among them, then one far
+// longer than a device buffer) is the player's, and the ticks follow the frames rendered.
+TEST_F(Audio, PausedLoopingAndTheCallbackRendersThePlayersStream) {
+    const std::vector<uint8_t> bytes = song();
+    const uint32_t ticks = tick_count.load(), rows = row_count.load();
+    ASSERT_EQ(start(bytes), "|");
     ASSERT_NE(music_player, nullptr);
-    EXPECT_EQ(music_size, bytes.size());
     EXPECT_EQ(music_player->looping, 1);
-    EXPECT_EQ(music_player->tick_callback, &count_tick);
-    EXPECT_EQ(music_player->row_callback, &count_row);
-    SDL_Delay(100);  // paused: the player does not advance
+    SDL_Delay(100);  // opened paused: nothing is rendered meanwhile
     EXPECT_EQ(tick_count.load(), ticks);
-    EXPECT_EQ(music_player->tick_sample_pos, 0);
-}
-
-TEST_F(Audio, CallbackRendersWholeFramesAndTicksFollowFramesNotCalls) {
-    write_module(song());
-    start_and_capture();
-    ASSERT_NE(music_player, nullptr);
-    const uint32_t ticks = tick_count.load();
-    const uint32_t rows = row_count.load();
-    std::vector<uint8_t> stream(4 * 5000, 0xAB);
-    audio_callback(nullptr, stream.data(), 4 * 881 + 3);
-    for (int k = 4 * 881; k < 4 * 881 + 3; ++k)
-        EXPECT_EQ(stream[k], 0xAB);  // a partial frame is left alone
-    EXPECT_EQ(tick_count.load() - ticks, 0u);
-    // The rest of 882 x 12 frames in uneven pieces, including an empty one.
-    for (int len : {3, 4 * 1, 4 * 3000, 4 * 4938, 4 * 1764})
-        audio_callback(nullptr, stream.data(), len);
-    EXPECT_EQ(tick_count.load() - ticks, 12u);
-    EXPECT_EQ(row_count.load() - rows, 2u);  // the first row at tick 6, the second at tick 12
-    EXPECT_EQ(music_player->tick_sample_pos, 0);
-}
-
-TEST_F(Audio, LongDeviceBuffersRenderAsOneStream) {
-    const auto bytes = song();
-    write_module(bytes);
-    start_and_capture();
-    ASSERT_NE(music_player, nullptr);
+    std::vector<uint8_t> heard;
+    const auto play = [&heard](int len) {
+        std::vector<uint8_t> piece(static_cast<size_t>(len), 0xAB);
+        audio_callback(nullptr, piece.data(), len);
+        heard.insert(heard.end(), piece.begin(), piece.end() - len % 4);
+        EXPECT_EQ(std::count(piece.end() - len % 4, piece.end(), 0xAB), len % 4);
+    };
+    for (int len : {4 * 881 + 3, 3, 4 * 1, 4 * 3000, 4 * 4938, 4 * 1764}) play(len);
+    EXPECT_EQ(tick_count.load() - ticks, 12u) << "882 frames a tick";
+    EXPECT_EQ(row_count.load() - rows, 2u) << "a row at ticks 6 and 12";
+    play(4 * 100000);
     TestPlayer twin(bytes, 44100, true);  // the show ramps
     player_set_looping(twin.get(), 1);
-    const int frames = 100000;
-    std::vector<int16_t> device(2 * frames), expected(2 * frames);
-    audio_callback(nullptr, reinterpret_cast<uint8_t*>(device.data()), 4 * frames);
-    player_render_s16(twin.get(), expected.data(), frames);
-    EXPECT_EQ(device, expected);
-}
-
-TEST_F(Audio, NoDeviceIsReportedInOneLine) {
-    setenv("SDL_AUDIODRIVER", "nosuch", 1);
-    write_module(song());
-    const std::string out = start_and_capture().out;
-    EXPECT_NE(out.find("No audio device"), std::string::npos) << out;
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
-    EXPECT_NE(music_player, nullptr);
+    std::vector<uint8_t> expected(heard.size());
+    player_render_s16(twin.get(), reinterpret_cast<int16_t*>(expected.data()),
+                      static_cast<int32_t>(heard.size() / 4));
+    EXPECT_TRUE(heard == expected);
 }
 
 }  // namespace

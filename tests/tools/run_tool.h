@@ -1,5 +1,6 @@
-// Running a built tool as a user would, through the shell: in a chosen folder, under a time
-// limit, with what it printed on each stream kept for the test.
+// What the tools' tests share: a scratch folder removed afterwards, a file read whole, and a
+// built tool run as a user would run it, through the shell under a time limit, with what it
+// printed on each stream kept.
 #pragma once
 
 #include <sys/wait.h>
@@ -11,9 +12,14 @@
 #include <string>
 #include <vector>
 
-struct ToolRun {
-    int status = -1;  // exit status; 124 when the time limit stopped it, -1 on a signal
-    std::string out, err;
+struct ScratchDir {
+    std::filesystem::path path;
+    ScratchDir() {
+        char name[] = "/tmp/tool_test_XXXXXX";
+        path = mkdtemp(name) != nullptr ? name : "/nonexistent";
+    }
+    ~ScratchDir() { std::filesystem::remove_all(path); }
+    std::string operator/(const std::string& name) const { return (path / name).string(); }
 };
 
 inline std::string read_file(const std::filesystem::path& path) {
@@ -24,31 +30,37 @@ inline std::string read_file(const std::filesystem::path& path) {
 // `arg` as one shell word, whatever it holds.
 inline std::string shell_quoted(const std::string& arg) {
     std::string q = "'";
-    for (char c : arg) {
-        if (c == '\'') {
-            q += "'\\''";
-        } else {
-            q += c;
-        }
-    }
+    for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + '\'';
 }
 
-// Runs `command` (already quoted; a time limit in front) with `args` from `dir`, standard input
-// from `input`. The output goes through two files in `scratch`, removed again.
+struct ToolRun {
+    int status = -1;  // exit status; 124 when the time limit stopped it, -1 on a signal
+    std::string out, err;
+};
+
+// Runs `command` (already quoted, a time limit in front) with `args` in `dir`, standard input
+// from `input`.
 inline ToolRun run_tool(const std::string& command, const std::vector<std::string>& args,
-                        const std::filesystem::path& dir, const std::filesystem::path& scratch,
-                        const std::string& input = "/dev/null") {
-    const std::filesystem::path out = scratch / ".stdout", err = scratch / ".stderr";
+                        const std::filesystem::path& dir, const std::string& input = "/dev/null") {
+    const ScratchDir io;
+    const std::string out = io / "out", err = io / "err";
     std::string line = "cd " + shell_quoted(dir) + " && " + command;
     for (const std::string& a : args) line += ' ' + shell_quoted(a);
     line += " <" + shell_quoted(input) + " >" + shell_quoted(out) + " 2>" + shell_quoted(err);
     const int raw = std::system(line.c_str());
-    ToolRun r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = read_file(out);
-    r.err = read_file(err);
-    std::filesystem::remove(out);
-    std::filesystem::remove(err);
-    return r;
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(out), read_file(err)};
+}
+
+// "--out @/png --every 0" as arguments, each "@" standing for `dir`.
+inline std::vector<std::string> words(const std::string& line, const std::string& dir) {
+    std::vector<std::string> args;
+    for (size_t at = 0, end; at < line.size(); at = end + 1) {
+        end = line.find(' ', at);
+        if (end == std::string::npos) end = line.size();
+        std::string word = line.substr(at, end - at);
+        if (word[0] == '@') word = dir + word.substr(1);
+        args.push_back(word);
+    }
+    return args;
 }

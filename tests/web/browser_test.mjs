@@ -1,24 +1,21 @@
-// The browser build in a real browser (the system's Chromium, headless), checked against the
-// native program:
+// The browser build in the system's Chromium (headless), checked against the native program:
 //  - the music's worklet (web/music-worklet.js over player.wasm), run in Node: silent and still
-//    until started, then the native player's stream bit for bit (modplay's WAV) with its ticks
-//    ending where the native show counts them (the capture tool's listing);
-//  - the page loads with no console error and no failed request; a click on the prompt starts
-//    the intro, whose white words appear where the native frames have them, with the music
-//    still paused;
-//  - after the intro the music plays in an AudioWorklet (no SDL audio) and the tick count
-//    advances at 50 a second; each frame draws the tick heard when it is shown (within one);
-//    a second's stall of the page leaves no hole in the music, and after five seconds in the
-//    background the picture is back in step within a few frames;
+//    until started, then modplay's stream bit for bit, with its ticks ending where the native
+//    show counts them (the capture tool's listing), and the blocks it missed counted;
+//  - the page loads with no console error or failed request; a click on the prompt starts the
+//    intro, whose white words appear where the native frames have them, the music paused;
+//  - after the intro the music plays in an AudioWorklet (not SDL's audio) at 50 ticks a second;
+//    each frame draws the tick heard when it is shown (within one); a second's stall of the
+//    page leaves no hole in the music, and after five seconds in the background the picture is
+//    back in step within a few frames;
 //  - frames of the intro, phase 1, a flash and phase 3 drawn by the page equal the capture
-//    tool's PNG files pixel for pixel;
-//  - the published folder stays under 1 MiB.
-// It also reports what it measures (how soon the intro showed, the frame cost against the
-// native benchmark's); timings are printed, never checked.
+//    tool's PNG files pixel for pixel; the published folder stays under 1 MiB.
+// It also prints what it measures (how soon the intro showed, the frame cost against the native
+// benchmark's); timings are printed, never checked.
 //
 // node browser_test.mjs --site DIR --frames DIR --wav FILE --ticks FILE [--native-bench FILE.json]
-//   --frames: the capture tool's frame_NNNNN.png files for the frames below, and --ticks its
-//   listing of them; --wav: modplay's first 10 s of res/brumo.mod, looping.
+//   --frames: capture's frame_NNNNN.png files for the frames below, --ticks its listing of them;
+//   --wav: modplay's first 10 s of res/brumo.mod, looping.
 import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
@@ -28,39 +25,15 @@ import vm from 'node:vm';
 import puppeteer from 'puppeteer-core';
 
 const REPO = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
-
-const STILLS = [
-  {frame: 0, what: 'intro, first frame'},
-  {frame: 200, what: 'intro'},
-  {frame: 888, what: 'phase 1'},
-  {frame: 1383, what: 'first flash'},
-  {frame: 1595, what: 'phase 3 with figures'},
-];
-const TICKS_PER_SECOND = 50;
-const RATE_WINDOW_MS = 10000;
-const COST_FRAMES = 600;
-const SITE_LIMIT = 1024 * 1024;
+const STILLS = {0: 'intro, first frame', 200: 'intro', 888: 'phase 1', 1383: 'first flash',
+                1595: 'phase 3 with figures'};
 const RATE = 44100;
 const BLOCK = 128;  // the browser's render quantum
-const SYNC_FRAMES = 120;
 const REFRESH_MS = 1000 / 60;  // headless Chromium's display
-const SPIN_MS = 1000;
-const BACKGROUND_MS = 5000;
-const BACK_IN_STEP_FRAMES = 3;
+const [SPIN_MS, BACKGROUND_MS, BACK_IN_STEP_FRAMES, SYNC_FRAMES] = [1000, 5000, 3, 120];
+const [RATE_WINDOW_MS, COST_FRAMES] = [10000, 600];
 // Generous limits for things that should take seconds; how long they took is printed.
-const INTRO_WAIT_MS = 30000;
-const MUSIC_WAIT_MS = 60000;
-
-function options(argv) {
-  const o = {};
-  for (let i = 2; i < argv.length; i += 2) o[argv[i].replace(/^--/, '')] = argv[i + 1];
-  if (!o.site || !o.frames || !o.wav || !o.ticks) {
-    console.error('usage: browser_test.mjs --site DIR --frames DIR --wav FILE --ticks FILE ' +
-                  '[--native-bench FILE]');
-    process.exit(2);
-  }
-  return o;
-}
+const [INTRO_WAIT_MS, MUSIC_WAIT_MS] = [30000, 60000];
 
 let passed = 0;
 let failed = 0;
@@ -70,19 +43,9 @@ function check(ok, what, detail = '') {
   console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}${detail ? ': ' + detail : ''}`);
 }
 
-const TYPES = {
-  '.html': 'text/html; charset=utf-8',
-  '.js': 'text/javascript',
-  '.wasm': 'application/wasm',
-  '.data': 'application/octet-stream',
-  '.png': 'image/png',
-};
-
 export function launchChromium(profile, executable = '/usr/bin/chromium') {
   return puppeteer.launch({
-    executablePath: executable,
-    headless: true,
-    userDataDir: profile,
+    executablePath: executable, headless: true, userDataDir: profile,
     args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required', '--disable-gpu',
            '--disable-background-networking', '--disable-component-update', '--disable-sync',
            '--no-first-run', '--disable-dev-shm-usage'],
@@ -92,82 +55,62 @@ export function launchChromium(profile, executable = '/usr/bin/chromium') {
 // The site at /, the reference frames at /frames/. Cross-origin isolation gives the page's
 // clock its finest resolution for the frame-cost figures.
 export function serve(site, frames = site) {
+  const types = {'.html': 'text/html; charset=utf-8', '.js': 'text/javascript',
+                 '.wasm': 'application/wasm', '.png': 'image/png'};
   const server = http.createServer((req, res) => {
-    const url = new URL(req.url, 'http://localhost');
-    let file = null;
-    if (url.pathname === '/') file = path.join(site, 'index.html');
-    else if (url.pathname.startsWith('/frames/')) file = path.join(frames, path.basename(url.pathname));
-    else file = path.join(site, path.basename(url.pathname));
+    const {pathname} = new URL(req.url, 'http://localhost');
+    const file = pathname === '/' ? path.join(site, 'index.html')
+                                  : path.join(pathname.startsWith('/frames/') ? frames : site,
+                                              path.basename(pathname));
     fs.readFile(file, (err, body) => {
-      if (err) {
-        res.writeHead(404);
-        res.end();
-        return;
-      }
-      res.writeHead(200, {
-        'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream',
-        'Cross-Origin-Opener-Policy': 'same-origin',
-        'Cross-Origin-Embedder-Policy': 'require-corp',
-      });
-      res.end(body);
+      if (err) return res.writeHead(404).end();
+      res.writeHead(200, {'Content-Type': types[path.extname(file)] || 'application/octet-stream',
+                          'Cross-Origin-Opener-Policy': 'same-origin',
+                          'Cross-Origin-Embedder-Policy': 'require-corp'}).end(body);
     });
   });
   return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
 }
 
-// The site's music worklet in Node, over the site's player.wasm and res/brumo.mod, driven
-// block by block as the browser drives it: silent and still until started, then the native
-// player's stream and ticks.
+// The site's worklet in Node over its player.wasm and res/brumo.mod, driven block by block as
+// the browser drives it.
 function workletTest(site, wavFile, ticksFile) {
   const posted = [];
-  let Processor = null;
-  const scope = {
-    sampleRate: RATE,
-    currentFrame: 0,
-    AudioWorkletProcessor: class {
-      constructor() { this.port = {postMessage: (m) => posted.push(m)}; }
-    },
-    registerProcessor: (name, processor) => { Processor = processor; },
-  };
+  const scope = {sampleRate: RATE, currentFrame: 0, registerProcessor: (n, p) => { scope.P = p; },
+                 AudioWorkletProcessor: class { constructor() { this.port = {postMessage: (m) => posted.push(m)}; } }};
   vm.runInNewContext(fs.readFileSync(path.join(site, 'music-worklet.js'), 'utf8'), scope);
   const bytes = (file) => new Uint8Array(fs.readFileSync(file)).buffer;
-  const processor = new Processor({processorOptions: {
-    player: bytes(path.join(site, 'player.wasm')), module: bytes(path.join(REPO, 'res/brumo.mod'))}});
+  const processor = new scope.P({processorOptions: {player: bytes(path.join(site, 'player.wasm')),
+                                                    module: bytes(path.join(REPO, 'res/brumo.mod'))}});
   const out = [new Float32Array(BLOCK), new Float32Array(BLOCK)];
   const block = () => {
     out.forEach((plane) => plane.fill(0));
     processor.process([], [out]);
     scope.currentFrame += BLOCK;
   };
-
   let sound = false;
   for (let i = 0; i < 100; i++) {
     block();
     sound ||= out.some((plane) => plane.some((v) => v !== 0));
   }
-  check(posted.length === 1 && posted[0].ok && !sound,
-        'the worklet is ready, and silent and still until started',
+  check(posted.length === 1 && posted[0].ok && !sound, 'the worklet is ready, and silent and still until started',
         `${JSON.stringify(posted[0])}, ${posted.length - 1} reports`);
 
-  // The first 10 s against modplay's WAV (16-bit stereo after a 44-byte header), then on to
-  // the last still's music frame for the tick counts.
+  // The first 10 s against modplay's WAV (16-bit stereo after a 44-byte header), then on to the
+  // last still's music frame for the tick counts: show frame k is drawn at (k - 300) x 17 ms.
   processor.port.onmessage({data: 'start'});
-  const wav = fs.readFileSync(wavFile);
-  const pcm = new Int16Array(new Uint8Array(wav.subarray(44)).buffer);
+  const pcm = new Int16Array(new Uint8Array(fs.readFileSync(wavFile).subarray(44)).buffer);
   const listing = [...fs.readFileSync(ticksFile, 'utf8').matchAll(/^frame (\d+) .* tick (\d+)$/gm)]
                       .map((m) => ({frame: Number(m[1]), tick: Number(m[2])}));
-  // Frame k of the show is drawn at (k - 300) x 17 ms of music, in whole frames.
   const musicFrame = (k) => Math.floor((k - 300) * 17 * RATE / 1000);
-  const last = Math.max(pcm.length / 2, ...listing.map((l) => musicFrame(l.frame)));
   let differing = 0;
   let first = -1;
+  const last = Math.max(pcm.length / 2, ...listing.map((l) => musicFrame(l.frame)));
   for (let f = 0; f < last; f += BLOCK) {
     block();
-    for (let i = 0; i < BLOCK && 2 * (f + i) < pcm.length; i++) {
-      const k = 2 * (f + i);
+    for (let i = 0, k = 2 * f; i < BLOCK && k < pcm.length; i++, k += 2) {
       if (out[0][i] * 32768 !== pcm[k] || out[1][i] * 32768 !== pcm[k + 1]) {
-        differing++;
-        if (first < 0) first = f + i;
+        if (differing++ === 0) first = f + i;
       }
     }
   }
@@ -175,67 +118,52 @@ function workletTest(site, wavFile, ticksFile) {
         `the worklet plays the native player's ${(pcm.length / 2 / RATE).toFixed(1)} s bit for bit`,
         `${differing} frames differ${first < 0 ? '' : `, the first at ${first}`}`);
 
-  // Chromium sometimes shows a block the previous block's frame, then the right one again:
-  // the stream is whole. Blocks the device went without are a hole.
-  const underruns = [];
-  for (const step of [0, 2 * BLOCK, 2 * BLOCK]) {
+  // Chromium sometimes shows a block the previous block's frame, then the right one again: the
+  // stream is whole. Blocks the device went without are a hole.
+  const underruns = [0, 2 * BLOCK, 2 * BLOCK].map((step) => {
     scope.currentFrame += step - BLOCK;
     block();
     processor.report();
-    underruns.push(posted[posted.length - 1].underruns);
-  }
+    return posted.at(-1).underruns;
+  });
   check(underruns.join() === '0,0,1', 'the worklet counts the blocks missed as underruns',
         `after a late frame count, its catching up and a missed block: ${underruns.join(', ')}`);
 
   const ends = posted.filter((m) => m.type === 'position').flatMap((m) => m.boundaries);
-  const counted = listing.map((l) => `frame ${l.frame}: tick ${l.tick}, worklet ` +
-                                     ends.filter((b) => b <= musicFrame(l.frame)).length);
-  check(listing.length > 0 && listing.every((l) => ends.filter((b) => b <= musicFrame(l.frame)).length === l.tick),
-        "the worklet's ticks end where the native show counts them", counted.join('; '));
+  const counted = listing.map((l) => ({...l, worklet: ends.filter((b) => b <= musicFrame(l.frame)).length}));
+  check(listing.length > 0 && counted.every((l) => l.worklet === l.tick),
+        "the worklet's ticks end where the native show counts them",
+        counted.map((l) => `frame ${l.frame}: tick ${l.tick}, worklet ${l.worklet}`).join('; '));
 }
 
-// Every console error, uncaught exception, failed request or error status counts against
-// the page; warnings are shown.
-function watch(page, name, problems) {
-  page.on('console', (m) => {
-    if (m.type() === 'error') problems.push(`${name}: console error: ${m.text()}`);
-    else if (m.type() === 'warn' || m.type() === 'warning') console.log(`  (${name} warning: ${m.text()})`);
-  });
-  page.on('pageerror', (e) => problems.push(`${name}: uncaught: ${e.message}`));
-  page.on('requestfailed', (r) =>
-    problems.push(`${name}: request failed: ${r.url()} ${r.failure()?.errorText}`));
-  page.on('response', (r) => {
-    if (r.status() >= 400) problems.push(`${name}: ${r.status()} for ${r.url()}`);
-  });
-}
-
-// In the page: a PNG decoded to RGBA exactly (no colour management).
-const DECODE = `async function decodePng(url) {
-  const blob = await (await fetch(url)).blob();
-  const bitmap = await createImageBitmap(blob, {colorSpaceConversion: 'none', premultiplyAlpha: 'none'});
-  const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
-  const ctx = canvas.getContext('2d');
-  ctx.drawImage(bitmap, 0, 0);
-  return ctx.getImageData(0, 0, bitmap.width, bitmap.height);
-}`;
-
+// A page of the site with every console error, uncaught exception, failed request or error
+// status counted against it (warnings shown), the audio contexts it makes kept, and a decoder
+// of PNG files to exact RGBA.
 async function openPage(browser, base, name, problems) {
   const page = await browser.newPage();
-  watch(page, name, problems);
-  // The show's audio clock, for the tick rate.
+  page.on('console', (m) => {
+    if (m.type() === 'error') problems.push(`${name}: console error: ${m.text()}`);
+    else if (/^warn/.test(m.type())) console.log(`  (${name} warning: ${m.text()})`);
+  });
+  page.on('pageerror', (e) => problems.push(`${name}: uncaught: ${e.message}`));
+  page.on('requestfailed', (r) => problems.push(`${name}: request failed: ${r.url()} ${r.failure()?.errorText}`));
+  page.on('response', (r) => r.status() >= 400 && problems.push(`${name}: ${r.status()} for ${r.url()}`));
   await page.evaluateOnNewDocument(() => {
     const Original = window.AudioContext;
     window.audioContexts = [];
     window.AudioContext = class extends Original {
-      constructor(...args) {
-        super(...args);
-        window.audioContexts.push(this);
-      }
+      constructor(...args) { super(...args); window.audioContexts.push(this); }
+    };
+    window.decodePng = async (url) => {
+      const bitmap = await createImageBitmap(await (await fetch(url)).blob(),
+                                             {colorSpaceConversion: 'none', premultiplyAlpha: 'none'});
+      const ctx = new OffscreenCanvas(bitmap.width, bitmap.height).getContext('2d');
+      ctx.drawImage(bitmap, 0, 0);
+      return ctx.getImageData(0, 0, bitmap.width, bitmap.height);
     };
   });
   await page.goto(base, {waitUntil: 'load'});
   await page.waitForSelector('body[data-state="ready"]', {timeout: 60000});
-  await page.evaluate(`window.decodePng = ${DECODE.replace(/^async function decodePng/, 'async function')}`);
   return page;
 }
 
@@ -243,40 +171,31 @@ async function showTest(browser, base, problems) {
   const page = await openPage(browser, base, 'show', problems);
   check(await page.$eval('#prompt', (p) => !p.hidden && /start/i.test(p.textContent)),
         'the page shows a start prompt');
-
   // Pixels white in two different intro frames of the native program: the words.
   const words = await page.evaluate(async () => {
-    const a = (await decodePng('/frames/frame_00000.png')).data;
-    const b = (await decodePng('/frames/frame_00200.png')).data;
+    const [a, b] = [(await decodePng('/frames/frame_00000.png')).data, (await decodePng('/frames/frame_00200.png')).data];
+    const white = (d, i) => d[i] === 255 && d[i + 1] === 255 && d[i + 2] === 255;
     const at = [];
-    for (let i = 0; i < a.length; i += 4) {
-      if (a[i] === 255 && a[i + 1] === 255 && a[i + 2] === 255 && b[i] === 255 &&
-          b[i + 1] === 255 && b[i + 2] === 255)
-        at.push(i / 4);
-    }
+    for (let i = 0; i < a.length; i += 4) if (white(a, i) && white(b, i)) at.push(i / 4);
     return at;
   });
   check(words.length > 1000, 'the native intro frames have the white words', `${words.length} pixels`);
 
-  await page.evaluate(() => {
-    document.getElementById('prompt').addEventListener(
-        'click', () => { window.clickedAt = performance.now(); }, {capture: true});
-  });
+  await page.evaluate(() => document.getElementById('prompt').addEventListener(
+      'click', () => { window.clickedAt = performance.now(); }, {capture: true}));
   await page.click('#prompt');
   const intro = await page.evaluate(async (words, limit) => {
     const ctx = document.getElementById('screen').getContext('2d');
     for (;;) {
       await new Promise((r) => requestAnimationFrame(r));
       const data = ctx.getImageData(0, 0, 800, 480).data;
-      const white = words.every((p) => data[4 * p] === 255 && data[4 * p + 1] === 255 &&
-                                       data[4 * p + 2] === 255);
+      const white = words.every((p) => data[4 * p] === 255 && data[4 * p + 1] === 255 && data[4 * p + 2] === 255);
       let other = 0;
       for (let i = 0; i < data.length; i += 4) other += data[i] !== 255 || data[i + 1] !== 255;
       const ms = performance.now() - window.clickedAt;
       if ((white && other > 0) || ms > limit)
         return {found: white && other > 0, ms, ticks: Module._web_tick_count(),
-                reported: window.demoAudio.report !== null,
-                prompt: document.getElementById('prompt').hidden};
+                reported: window.demoAudio.report !== null, prompt: document.getElementById('prompt').hidden};
     }
   }, words, INTRO_WAIT_MS);
   check(intro.prompt, 'the click takes the prompt away');
@@ -292,71 +211,49 @@ async function showTest(browser, base, problems) {
       await new Promise((r) => setTimeout(r, 20));
     const audio = window.audioContexts[0];
     const read = () => ({ticks: Module._web_tick_count(), wall: performance.now(),
-                         audio: audio ? audio.currentTime : NaN,
-                         stream: window.demoAudio.report?.streamFrame ?? 0});
+                         audio: audio ? audio.currentTime : NaN, stream: window.demoAudio.report?.streamFrame ?? 0});
     const a = read();
     await new Promise((r) => setTimeout(r, windowMs));
-    const b = read();
-    return {a, b, state: audio ? audio.state : 'none', contexts: window.audioContexts.length,
-            worklet: window.demoAudio.node instanceof AudioWorkletNode,
-            ours: audio === window.demoAudio.context,
+    return {a, b: read(), state: audio ? audio.state : 'none', contexts: window.audioContexts.length,
+            worklet: window.demoAudio.node instanceof AudioWorkletNode, ours: audio === window.demoAudio.context,
             sdlAudio: typeof SDL !== 'undefined' && Boolean(SDL.audio)};
   }, RATE_WINDOW_MS, MUSIC_WAIT_MS);
   const ticks = rate.b.ticks - rate.a.ticks;
   const perAudioSecond = ticks / (rate.b.audio - rate.a.audio);
   const perSecond = ticks / ((rate.b.wall - rate.a.wall) / 1000);
+  const streamed = (rate.b.stream - rate.a.stream) / RATE;
   check(rate.a.ticks > 0 && rate.a.ticks < 50, 'the music starts from its beginning after the intro',
         `tick count ${rate.a.ticks} at first`);
-  check(rate.contexts === 1 && rate.state === 'running', 'one running audio context',
-        `${rate.contexts}, ${rate.state}`);
-  check(Math.abs(perAudioSecond / TICKS_PER_SECOND - 1) <= 0.05,
-        'ticks advance at 50 per second of music (within 5%)',
-        `${ticks} ticks: ${perAudioSecond.toFixed(2)} per audio second, ` +
-        `${perSecond.toFixed(2)} per second of the page's clock`);
-  const streamed = (rate.b.stream - rate.a.stream) / RATE;
-  check(rate.worklet && rate.ours && !rate.sdlAudio && streamed > 0,
-        "the music comes from the page's AudioWorklet, not SDL's audio",
-        `node ${rate.worklet}, its context the page's ${rate.ours}, SDL audio ${rate.sdlAudio}, ` +
-        `${streamed.toFixed(2)} s streamed in the window`);
-
+  check(rate.contexts === 1 && rate.state === 'running', 'one running audio context', `${rate.contexts}, ${rate.state}`);
+  check(Math.abs(perAudioSecond / 50 - 1) <= 0.05, 'ticks advance at 50 per second of music (within 5%)',
+        `${ticks} ticks: ${perAudioSecond.toFixed(2)} per audio second, ${perSecond.toFixed(2)} per second of the page's clock`);
+  check(rate.worklet && rate.ours && !rate.sdlAudio && streamed > 0, "the music comes from the page's AudioWorklet, not SDL's audio",
+        `node ${rate.worklet}, its context the page's ${rate.ours}, SDL audio ${rate.sdlAudio}, ${streamed.toFixed(2)} s streamed in the window`);
   await inStepTest(browser, page);
   await page.close();
   return {introMs: intro.ms, perSecond, perAudioSecond};
 }
 
-// The worklet's reports, from the start of the logging on, give each tick's boundary in the
-// stream; the tick heard at a frame is the last one whose boundary the stream had passed when
-// the frame was shown (at the display's next refresh after its animation frame), by the
-// output timestamp the page had then. Frames shown before the first boundary reported are left
-// out (as null): what was heard then is not known here.
-function heardTicks(frames, reports) {
-  const ends = reports.flatMap((r) =>
-      r.boundaries.map((frame, i) => ({tick: r.ticks - r.boundaries.length + 1 + i, frame})));
+// How far each frame's tick is from the tick heard when it was shown (at the display's next
+// refresh after its animation frame), by the output timestamp the page had then and the
+// worklet's reports of where each tick ended in the stream. Frames shown before the first
+// boundary reported are left out: what was heard then is not known here.
+function inStep(frames, reports) {
+  const ends = reports.flatMap((r) => r.boundaries.map((frame, i) => ({tick: r.ticks - r.boundaries.length + 1 + i, frame})));
   const shift = reports[0].contextFrame - reports[0].streamFrame;
-  return frames.map(({est, time: drawnAt}) => {
-    const shown = drawnAt + REFRESH_MS;
-    const time = est.stamp ? est.stamp.contextTime + (shown - est.stamp.performanceTime) / 1000
-                           : est.contextTime + (shown - est.at) / 1000;
-    const frame = time * RATE - shift;
-    let heard = null;
-    for (const e of ends) if (e.frame <= frame) heard = e.tick;
-    return heard;
+  return frames.flatMap(({est, time, drawn}) => {
+    const shown = time + REFRESH_MS;
+    const at = est.stamp ? est.stamp.contextTime + (shown - est.stamp.performanceTime) / 1000
+                         : est.contextTime + (shown - est.at) / 1000;
+    const heard = ends.filter((e) => e.frame <= at * RATE - shift).at(-1);
+    return heard ? [drawn - heard.tick] : [];
   });
 }
+const stepDetail = (off) => `${off.filter((d) => d === 0).length} of ${off.length} frames exact, ` +
+                            `drawn minus heard ${Math.min(...off)} to ${Math.max(...off)}`;
 
-// The frames that can be judged, and how far each is from the tick heard.
-function inStep(frames, reports) {
-  const heard = heardTicks(frames, reports);
-  return frames.flatMap((f, i) => (heard[i] === null ? [] : [f.drawn - heard[i]]));
-}
-
-function stepDetail(off) {
-  return `${off.filter((d) => d === 0).length} of ${off.length} frames exact, ` +
-         `drawn minus heard ${Math.min(...off)} to ${Math.max(...off)}`;
-}
-
-// Frames drawn against the tick heard, through a second's stall of the page and five seconds
-// in the background.
+// Frames drawn against the tick heard, through a second's stall of the page and five seconds in
+// the background.
 async function inStepTest(browser, page) {
   // Every report of the worklet, and per frame the tick drawn and the page's estimate for it.
   await page.evaluate(() => {
@@ -369,8 +266,7 @@ async function inStepTest(browser, page) {
       const est = window.demoAudio.estimate;
       if (est === last) return;  // no frame drawn in this animation frame
       last = est;
-      window.testLog.frames.push({drawn: Module._web_tick_count(), est,
-                                  time: document.timeline.currentTime});
+      window.testLog.frames.push({drawn: Module._web_tick_count(), est, time: document.timeline.currentTime});
     };
   });
   const frames = (count) => page.evaluate(async (count) => {
@@ -393,21 +289,18 @@ async function inStepTest(browser, page) {
     await new Promise((r) => setTimeout(r, 200));  // the reports sent meanwhile arrive
     return {before, after: window.demoAudio.report, spun};
   }, SPIN_MS);
-  const all = await reports();
-  const shifts = new Set(all.map((r) => r.contextFrame - r.streamFrame));
+  const shifts = new Set((await reports()).map((r) => r.contextFrame - r.streamFrame));
   const advanced = (spin.after.streamFrame - spin.before.streamFrame) / RATE;
   const spinUnderruns = spin.after.underruns - spin.before.underruns;
   check(advanced >= 0.9 * spin.spun / 1000 && shifts.size === 1 && spinUnderruns === 0,
         `a ${SPIN_MS} ms stall of the page leaves no hole in the music`,
-        `the stream moved on ${(1000 * advanced).toFixed(0)} ms over ${spin.spun.toFixed(0)} ms ` +
-        `of stall, ${shifts.size} offset(s) to the context's clock, ` +
-        `${spinUnderruns} underrun(s) reported meanwhile`);
+        `the stream moved on ${(1000 * advanced).toFixed(0)} ms over ${spin.spun.toFixed(0)} ms of stall, ` +
+        `${shifts.size} offset(s) to the context's clock, ${spinUnderruns} underrun(s) reported meanwhile`);
 
   await page.evaluate(() => { window.testLog.frames.length = 0; });
   const other = await browser.newPage();
   await other.bringToFront();
-  const where = () => page.evaluate(() => ({state: document.visibilityState,
-                                            ...window.demoAudio.report}));
+  const where = () => page.evaluate(() => ({state: document.visibilityState, ...window.demoAudio.report}));
   const away = await where();
   await new Promise((r) => setTimeout(r, BACKGROUND_MS));
   const gone = await where();
@@ -416,79 +309,68 @@ async function inStepTest(browser, page) {
   // The reports go on in the background, so every frame after the return can be judged.
   const back = inStep(await frames(30), await reports());
   const firstInStep = back.findIndex((d) => Math.abs(d) <= 1);
-  const staysInStep = firstInStep >= 0 && back.slice(firstInStep).every((d) => Math.abs(d) <= 1);
   const playedAway = (gone.streamFrame - away.streamFrame) / RATE;
   const awayUnderruns = gone.underruns - away.underruns;
-  check(away.state === 'hidden' && playedAway > 0.9 * BACKGROUND_MS / 1000 &&
-            awayUnderruns === 0 && staysInStep && firstInStep < BACK_IN_STEP_FRAMES,
-        `after ${BACKGROUND_MS / 1000} s in the background the music played on and the ` +
-            `picture is back in step within ${BACK_IN_STEP_FRAMES} frames`,
-        `the page was ${away.state}, the music played ${playedAway.toFixed(2)} s with ` +
-            `${awayUnderruns} underrun(s) meanwhile; ` +
-            `${firstInStep < 0 ? 'no' : `frame ${firstInStep + 1}`} after the return in step, then ` +
+  check(away.state === 'hidden' && playedAway > 0.9 * BACKGROUND_MS / 1000 && awayUnderruns === 0 &&
+            firstInStep >= 0 && firstInStep < BACK_IN_STEP_FRAMES && back.slice(firstInStep).every((d) => Math.abs(d) <= 1),
+        `after ${BACKGROUND_MS / 1000} s in the background the music played on and the picture is back ` +
+            `in step within ${BACK_IN_STEP_FRAMES} frames`,
+        `the page was ${away.state}, the music played ${playedAway.toFixed(2)} s with ${awayUnderruns} underrun(s) ` +
+            `meanwhile; ${firstInStep < 0 ? 'no' : `frame ${firstInStep + 1}`} after the return in step, then ` +
             stepDetail(back.slice(Math.max(firstInStep, 0))));
 }
 
 async function stillsTest(browser, base, problems) {
   const page = await openPage(browser, base, 'stills', problems);
-  for (const still of STILLS) {
-    const name = `frame_${String(still.frame).padStart(5, '0')}.png`;
-    const result = await page.evaluate(async (frame, url) => {
+  for (const [frame, what] of Object.entries(STILLS)) {
+    const r = await page.evaluate(async (frame, url) => {
       const tick = Module._web_show_frame(frame);
-      const shown = document.getElementById('screen').getContext('2d')
-                        .getImageData(0, 0, 800, 480).data;
+      const shown = document.getElementById('screen').getContext('2d').getImageData(0, 0, 800, 480).data;
       const want = await decodePng(url);
       let differing = 0;
       let first = -1;
       for (let i = 0; i < shown.length; i += 4) {
         if (shown[i] !== want.data[i] || shown[i + 1] !== want.data[i + 1] ||
             shown[i + 2] !== want.data[i + 2] || shown[i + 3] !== 255) {
-          if (first < 0) first = i / 4;
-          differing++;
+          if (differing++ === 0) first = i / 4;
         }
       }
       return {tick, differing, first, size: `${want.width}x${want.height}`};
-    }, still.frame, `/frames/${name}`);
-    const where = result.first < 0 ? '' : `, first at (${result.first % 800}, ${Math.floor(result.first / 800)})`;
-    check(result.differing === 0 && result.size === '800x480',
-          `frame ${still.frame} (${still.what}, tick ${result.tick}) equals the capture tool's`,
-          `${result.differing} pixels differ${where}`);
+    }, Number(frame), `/frames/frame_${frame.padStart(5, '0')}.png`);
+    check(r.differing === 0 && r.size === '800x480', `frame ${frame} (${what}, tick ${r.tick}) equals the capture tool's`,
+          `${r.differing} pixels differ${r.first < 0 ? '' : `, first at (${r.first % 800}, ${Math.floor(r.first / 800)})`}`);
   }
-
   const cost = await page.evaluate((frames) => {
     const at = Module._malloc(8 * frames);
     const median = Module._web_frame_cost(frames, at);
-    const costs = Array.from(Module.HEAPF64.subarray(at / 8, at / 8 + frames));
+    const costs = Array.from(Module.HEAPF64.subarray(at / 8, at / 8 + frames)).sort((a, b) => a - b);
     Module._free(at);
-    costs.sort((a, b) => a - b);
-    return {median, mean: costs.reduce((a, b) => a + b, 0) / frames,
-            p90: costs[Math.floor(0.9 * frames)]};
+    return {median, mean: costs.reduce((a, b) => a + b, 0) / frames, p90: costs[Math.floor(0.9 * frames)]};
   }, COST_FRAMES);
   check(cost.median > 0, `${COST_FRAMES} phase-3 frames timed in the page`);
   await page.close();
   return cost;
 }
 
-function siteBytes(site) {
-  return fs.readdirSync(site).reduce((sum, f) => sum + fs.statSync(path.join(site, f)).size, 0);
-}
-
-// The native benchmark's time for the same frame, from Google Benchmark's JSON output.
-function nativeFrameMicros(file) {
-  if (!file || !fs.existsSync(file)) return null;
-  const report = JSON.parse(fs.readFileSync(file, 'utf8'));
-  const run = report.benchmarks.find((b) => b.name === 'BM_MainSceneFrame');
-  if (!run) return null;
-  const scale = {ns: 1e-3, us: 1, ms: 1e3}[run.time_unit];
-  return {real: run.real_time * scale, cpu: run.cpu_time * scale};
+// The native benchmark's time for the same frame, in microseconds, from Google Benchmark's JSON.
+function nativeFrame(file) {
+  const run = file && fs.existsSync(file) &&
+              JSON.parse(fs.readFileSync(file, 'utf8')).benchmarks.find((b) => b.name === 'BM_MainSceneFrame');
+  const scale = run && {ns: 1e-3, us: 1, ms: 1e3}[run.time_unit];
+  return run ? {real: run.real_time * scale, cpu: run.cpu_time * scale} : null;
 }
 
 async function main() {
-  const o = options(process.argv);
+  const o = {};
+  for (let i = 2; i < process.argv.length; i += 2) o[process.argv[i].replace(/^--/, '')] = process.argv[i + 1];
+  if (!o.site || !o.frames || !o.wav || !o.ticks) {
+    console.error('usage: browser_test.mjs --site DIR --frames DIR --wav FILE --ticks FILE [--native-bench FILE]');
+    process.exit(2);
+  }
   workletTest(o.site, o.wav, o.ticks);
-  const bytes = siteBytes(o.site);
-  check(bytes < SITE_LIMIT, 'the published folder is under 1 MiB',
-        `${bytes} bytes in ${fs.readdirSync(o.site).join(', ')}`);
+  const files = fs.readdirSync(o.site);
+  const bytes = files.reduce((sum, f) => sum + fs.statSync(path.join(o.site, f)).size, 0);
+  check(bytes < 1024 * 1024, 'the published folder is under 1 MiB', `${bytes} bytes in ${files.join(', ')}`);
 
   const server = await serve(o.site, o.frames);
   const base = `http://127.0.0.1:${server.address().port}/`;
@@ -499,19 +381,15 @@ async function main() {
     const show = await showTest(browser, base, problems);
     const cost = await stillsTest(browser, base, problems);
     check(problems.length === 0, 'no console error or failed request', problems.join('; '));
-
-    const native = nativeFrameMicros(o['native-bench']);
-    console.log('\nmeasured (reported, not checked):');
-    console.log(`  intro on the canvas ${show.introMs.toFixed(0)} ms after the click`);
-    console.log(`  ticks per second: ${show.perSecond.toFixed(2)} by the page's clock, ` +
-                `${show.perAudioSecond.toFixed(2)} by the music's`);
-    console.log(`  phase-3 frame in the browser: median ${cost.median.toFixed(0)} us, ` +
-                `mean ${cost.mean.toFixed(0)} us, 90th percentile ${cost.p90.toFixed(0)} us ` +
-                `over ${COST_FRAMES} frames`);
+    const native = nativeFrame(o['native-bench']);
+    console.log(`\nmeasured (reported, not checked):
+  intro on the canvas ${show.introMs.toFixed(0)} ms after the click
+  ticks per second: ${show.perSecond.toFixed(2)} by the page's clock, ${show.perAudioSecond.toFixed(2)} by the music's
+  phase-3 frame in the browser: median ${cost.median.toFixed(0)} us, mean ${cost.mean.toFixed(0)} us, ` +
+                `90th percentile ${cost.p90.toFixed(0)} us over ${COST_FRAMES} frames`);
     if (native !== null)
-      console.log(`  same frame natively (bench_frame): ${native.real.toFixed(0)} us ` +
-                  `(${native.cpu.toFixed(0)} us of CPU); browser median / native = ` +
-                  `${(cost.median / native.real).toFixed(2)}`);
+      console.log(`  same frame natively (bench_frame): ${native.real.toFixed(0)} us (${native.cpu.toFixed(0)} us of CPU); ` +
+                  `browser median / native = ${(cost.median / native.real).toFixed(2)}`);
     console.log(`  published folder: ${bytes} bytes`);
   } finally {
     await browser.close();

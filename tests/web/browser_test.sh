@@ -1,40 +1,27 @@
 #!/usr/bin/env bash
 # The browser build, built with emcmake into its own folder and checked in the system's
 # Chromium (and its music worklet in Node) against this build's capture tool, modplay and
-# frame benchmark (browser_test.mjs).
+# frame benchmark (browser_test.mjs). Every step runs under a time limit.
 # Usage: browser_test.sh BUILD_DIR SANITIZED   (run from the repository root)
 # WEB_BUILD_DIR chooses the browser build's folder (default build-web).
 set -euo pipefail
 build=$1
-sanitized=$2
 repo=$(cd "$(dirname "$0")/../.." && pwd)
-here=$repo/tests/web
-web_build=${WEB_BUILD_DIR:-$repo/build-web}
-
-if [ "$sanitized" = 1 ]; then
-    # Sanitizers change nothing in the browser build; the regular build's run checks it.
-    echo "skipped: the browser check runs in the regular build"
-    exit 77
-fi
+here=$repo/tests/web web_build=${WEB_BUILD_DIR:-$repo/build-web}
+# Sanitizers change nothing in the browser build; the regular build's run checks it.
+[ "$2" = 1 ] && { echo "skipped: the browser check runs in the regular build"; exit 77; }
 for tool in emcmake node npm chromium; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "browser_test: $tool not found (tools/deps.sh installs it: ./test.sh)" >&2
-        exit 1
-    fi
+    command -v "$tool" >/dev/null ||
+        { echo "browser_test: $tool not found (tools/deps.sh installs it: ./test.sh)" >&2; exit 1; }
 done
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 echo "== browser build in $web_build"
 export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
-if ! { timeout 300 emcmake cmake -S "$repo" -B "$web_build" -DCMAKE_BUILD_TYPE=Release &&
-    timeout 1200 cmake --build "$web_build" -j2; } >"$work/build.log" 2>&1; then
-    cat "$work/build.log"
-    echo "browser_test: the browser build failed" >&2
-    exit 1
-fi
-
+{ timeout 300 emcmake cmake -S "$repo" -B "$web_build" -DCMAKE_BUILD_TYPE=Release &&
+    timeout 1200 cmake --build "$web_build" -j2; } >"$work/build.log" 2>&1 ||
+    { cat "$work/build.log"; echo "browser_test: the browser build failed" >&2; exit 1; }
 # puppeteer-core as the lock file pins it.
 if [ ! -f "$here/node_modules/.package-lock.json" ] ||
     [ "$here/package-lock.json" -nt "$here/node_modules/.package-lock.json" ]; then
@@ -47,11 +34,9 @@ timeout 300 "$build/tools/capture/capture" --out "$work/frames" \
     --frame 0 --frame 200 --frame 888 --frame 1383 --frame 1595 >"$work/ticks.txt"
 timeout 300 "$build/tools/modplay/modplay" "$repo/res/brumo.mod" -o "$work/music.wav" \
     --seconds 10 --loop >/dev/null
-if [ -x "$build/bench/demo/bench_frame" ]; then
-    timeout 300 "$build/bench/demo/bench_frame" --benchmark_filter=BM_MainSceneFrame \
-        --benchmark_out="$work/bench.json" --benchmark_out_format=json >/dev/null 2>&1 ||
-        rm -f "$work/bench.json"
-fi
+[ -x "$build/bench/demo/bench_frame" ] && { timeout 300 "$build/bench/demo/bench_frame" \
+    --benchmark_filter=BM_MainSceneFrame --benchmark_out="$work/bench.json" \
+    --benchmark_out_format=json >/dev/null 2>&1 || rm -f "$work/bench.json"; }
 
 echo "== the page in Chromium"
 timeout 600 node "$here/browser_test.mjs" --site "$web_build/site" --frames "$work/frames" \

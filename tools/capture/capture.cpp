@@ -200,8 +200,12 @@ double seconds_since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Whether a progress line stands unfinished on standard error.
+bool progress_shown = false;
+
 // One line on standard error, rewritten in place.
 void print_progress(uint64_t done, uint64_t total, double elapsed) {
+    progress_shown = true;
     const double show_s = static_cast<double>(done) / kVideoFps;
     std::fprintf(stderr, "\rcapture: %llu of %llu frames, %.1f of %.1f s of show, %.2fx real time ",
                  static_cast<unsigned long long>(done), static_cast<unsigned long long>(total),
@@ -355,7 +359,7 @@ int main(int argc, char** argv) {
                                                : run_video(&show, options, plan, &out, &error);
     if (!ok) {
         std::fflush(stdout);
-        if (!options.video_path.empty()) std::fputc('\n', stderr);  // ends the progress line
+        if (progress_shown) std::fputc('\n', stderr);  // ends the progress line
         cli_fail(kProgram, "%s", error.c_str());
     }
     return 0;

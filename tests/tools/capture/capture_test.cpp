@@ -1,146 +1,78 @@
-// capture's parts: the palette in YCbCr, the 4:2:0 planes, the streamed WAV file, and the
-// headless show's music clock at a chosen frame period. Whole runs are in capture_cli_test.
+// capture: its parts (the palette in YCbCr, the container chosen by the file name, the headless
+// show's music clock at a chosen frame period), then the built executable: what it writes, what
+// it leaves behind when stopped, and its videos read back with FFmpeg's libraries, colours as a
+// player decodes them. Its command line is checked with the other tools'
+// (tools.conventions.capture).
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
+#include <array>
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/framebuffer.h"
 #include "demo/headless.h"
+#include "png_io.h"
 #include "tools/run_tool.h"
 #include "video.h"
 #include "yuv.h"
+#if CAPTURE_HAS_VIDEO
+#include "media_reader.h"
+#endif
 
 namespace {
 
-uint32_t rgbx(int r, int g, int b) {
-    return static_cast<uint32_t>(r) << 24 | static_cast<uint32_t>(g) << 16 |
-           static_cast<uint32_t>(b) << 8;
-}
-
-int decode_error(Ycc ycc, uint32_t colour) {
-    const std::array<uint8_t, 3> back = rgb_from_ycc(ycc);
-    int worst = 0;
-    for (int k = 0; k < 3; ++k)
-        worst =
-            std::max(worst, std::abs(back[k] - static_cast<int>(colour >> (24 - 8 * k) & 0xFF)));
-    return worst;
-}
-
-TEST(PaletteYcc, PrimariesSitNextToTheirTextbookCodesAndDecodeNoWorse) {
-    // BT.709, limited range: the published 8-bit codes, each component rounded on its own.
-    // The chosen code may differ by a step where that decodes nearer the colour (black and
-    // white decode exactly from theirs, so from the chosen ones too).
-    struct Case {
-        uint32_t colour;
-        Ycc textbook;
-    };
-    const Case cases[] = {
-        {rgbx(0, 0, 0), {16, 128, 128}},   {rgbx(255, 255, 255), {235, 128, 128}},
-        {rgbx(255, 0, 0), {63, 102, 240}}, {rgbx(0, 255, 0), {173, 42, 26}},
-        {rgbx(0, 0, 255), {32, 240, 118}}, {rgbx(168, 87, 0), {100, 82, 167}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << std::hex << c.colour);
-        const Ycc got = ycc_from_rgbx(c.colour);
-        EXPECT_LE(std::abs(got.y - c.textbook.y), 1);
-        EXPECT_LE(std::abs(got.cb - c.textbook.cb), 1);
-        EXPECT_LE(std::abs(got.cr - c.textbook.cr), 1);
-        EXPECT_LE(decode_error(got, c.colour), decode_error(c.textbook, c.colour));
-    }
-}
-
-TEST(PaletteYcc, EveryPaletteColourComesBackWithinOneStep) {
+// Each colour comes back within one step (8-bit YCbCr cannot hold every one exactly, but the
+// search finds an exact code for many), and greys carry no colour: a tint would show on the
+// black background and the white words.
+TEST(PaletteYcc, EveryColourComesBackWithinOneStepAndGreysUntinted) {
     const std::array<Ycc, 256> table = ycc_palette(palette);
     int exact = 0;
     for (int i = 0; i < 256; ++i) {
-        const uint32_t c = palette[i];
-        const int want[3] = {static_cast<int>(c >> 24), static_cast<int>(c >> 16 & 0xFF),
-                             static_cast<int>(c >> 8 & 0xFF)};
         const std::array<uint8_t, 3> back = rgb_from_ycc(table[i]);
-        bool same = true;
-        for (int k = 0; k < 3; ++k) {
-            EXPECT_LE(std::abs(back[k] - want[k]), 1) << "palette entry " << i << " channel " << k;
-            same = same && back[k] == want[k];
-        }
-        exact += same;
-        // Greys carry no colour: any tint would show on the black background and white text.
-        if (want[0] == want[1] && want[1] == want[2]) {
-            EXPECT_EQ(table[i].cb, 128) << "palette entry " << i;
-            EXPECT_EQ(table[i].cr, 128) << "palette entry " << i;
-        }
+        int worst = 0;
+        for (int k = 0; k < 3; ++k)
+            worst = std::max(
+                worst, std::abs(back[k] - static_cast<int>(palette[i] >> (24 - 8 * k) & 0xFF)));
+        EXPECT_LE(worst, 1) << "entry " << i;
+        exact += worst == 0;
+        const bool grey = (palette[i] >> 24) == (palette[i] >> 16 & 0xFF) &&
+                          (palette[i] >> 16 & 0xFF) == (palette[i] >> 8 & 0xFF);
+        EXPECT_TRUE(!grey || (table[i].cb == 128 && table[i].cr == 128)) << "entry " << i;
     }
-    // 8-bit YCbCr cannot hold every colour; the search finds an exact code for many of them.
     EXPECT_GE(exact, 100);
 }
 
-TEST(PaletteYcc, EachFramePixelOwnsATwoByTwoLumaBlockAndOneChromaSample) {
-    std::array<Ycc, 256> table{};
-    for (int i = 0; i < 256; ++i)
-        table[i] = Ycc{static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
-                       static_cast<uint8_t>(i ^ 0x55)};
-    const int32_t w = 3;
-    const int32_t h = 2;
-    const uint8_t frame[w * h] = {1, 2, 3, 4, 5, 6};
-    // Strides wider than the rows: the padding must stay as it was.
-    const int32_t ys = 8;
-    const int32_t cs = 5;
-    std::vector<uint8_t> y(ys * 2 * h, 0xEE);
-    std::vector<uint8_t> cb(cs * h, 0xEE);
-    std::vector<uint8_t> cr(cs * h, 0xEE);
-    frame_to_yuv420(frame, w, h, table, y.data(), ys, cb.data(), cs, cr.data(), cs);
-    for (int32_t row = 0; row < 2 * h; ++row) {
-        for (int32_t x = 0; x < ys; ++x) {
-            const uint8_t want = x < 2 * w ? frame[(row / 2) * w + x / 2] : 0xEE;
-            EXPECT_EQ(y[row * ys + x], want) << "luma " << x << "," << row;
-        }
-    }
-    for (int32_t row = 0; row < h; ++row) {
-        for (int32_t x = 0; x < cs; ++x) {
-            const uint8_t index = x < w ? frame[row * w + x] : 0;
-            EXPECT_EQ(cb[row * cs + x], x < w ? table[index].cb : 0xEE) << x << "," << row;
-            EXPECT_EQ(cr[row * cs + x], x < w ? table[index].cr : 0xEE) << x << "," << row;
-        }
-    }
-}
-
 TEST(VideoName, TheExtensionChoosesTheContainerInAnyCase) {
-    struct Case {
-        const char* path;
-        VideoContainer container;
+    using enum VideoContainer;
+    const std::pair<const char*, VideoContainer> cases[] = {
+        {"show.mp4", mp4},
+        {"show.MP4", mp4},
+        {"out/show.webm", webm},
+        {"show.WebM", webm},
+        {"a.b/show.mp4", mp4},
+        {"show.mp4.part", none},
+        {"show.avi", none},
+        {"mp4", none},
+        {"clips.mp4/show", none},
+        {"show.", none},
+        {"", none},
     };
-    const Case cases[] = {
-        {"show.mp4", VideoContainer::mp4},       {"show.MP4", VideoContainer::mp4},
-        {"show.Mp4", VideoContainer::mp4},       {"out/show.webm", VideoContainer::webm},
-        {"show.WebM", VideoContainer::webm},     {"a.b/show.mp4", VideoContainer::mp4},
-        {"show.mp4.part", VideoContainer::none}, {"show.avi", VideoContainer::none},
-        {"mp4", VideoContainer::none},           {"clips.mp4/show", VideoContainer::none},
-        {"show.", VideoContainer::none},         {"", VideoContainer::none},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(video_container_for(c.path), c.container) << "'" << c.path << "'";
+    for (const auto& [path, container] : cases)
+        EXPECT_EQ(video_container_for(path), container) << "'" << path << "'";
 }
 
 TEST(HeadlessClock, MusicSamplesFollowTheFramePeriod) {
-    struct Case {
+    const struct {
         FramePeriod period;
-        uint64_t frame;
-        uint64_t sample;
-    };
-    const Case cases[] = {
+        uint64_t frame, sample;
+    } cases[] = {
         // The show's pace: k x 17 ms at 44100 Hz, rounded down (749.7 samples a frame).
-        {{17, 1}, 0, 0},
         {{17, 1}, 1, 749},
-        {{17, 1}, 3, 2249},
         {{17, 1}, 1000, 749700},
         // Sixty a second: exactly 735 samples a frame, however far into the show.
-        {{1000, 60}, 1, 735},
         {{1000, 60}, 59, 43365},
-        {{1000, 60}, 60, 44100},
         {{1000, 60}, 1000000000000000ull, 735000000000000000ull},
         // The largest terms allowed: k x 65535 x 44100 would pass 64 bits here.
         {{65535, 1}, 10000000000ull, 28900935000000000ull},
@@ -148,7 +80,7 @@ TEST(HeadlessClock, MusicSamplesFollowTheFramePeriod) {
         {{1, 65535}, 65535ull * 1000, 44100},
     };
     HeadlessShow show{};
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         ASSERT_EQ(headless_set_frame_period(&show, c.period), 0);
         EXPECT_EQ(headless_music_sample(show, c.frame), c.sample)
             << c.period.ms_numerator << "/" << c.period.ms_denominator << " frame " << c.frame;
@@ -158,5 +90,134 @@ TEST(HeadlessClock, MusicSamplesFollowTheFramePeriod) {
         EXPECT_EQ(show.period.ms_numerator, 1u);  // the last good period stays
     }
 }
+
+namespace fs = std::filesystem;
+
+class Capture : public ::testing::Test {
+   protected:
+    // capture with `line` as its arguments ("@" for the scratch folder), run in the
+    // repository's root (which holds res/) under a time limit. `stop` sends SIGINT at the limit
+    // instead and gives capture's own exit status.
+    ToolRun run(const std::string& line, int limit_s = 120, bool stop = false) const {
+        return run_tool(std::string("timeout -k 5 ") + (stop ? "--preserve-status -s INT " : "") +
+                            std::to_string(limit_s) + " " + shell_quoted(CAPTURE_EXE),
+                        words(line, scratch_.path), ".");
+    }
+    ScratchDir scratch_;
+};
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// A frame is listed with the tick it was drawn at; the WAV holds the music rendered up to the
+// last frame drawn: 1384 frames, the last 1084 after the intro, 1084 x 17 ms at 44100 Hz.
+TEST_F(Capture, FramesListTheirTicksAndTheWavEndsWithTheLastFrame) {
+    const ToolRun r = run("--out @/png --frame 1383 --wav @/music.wav");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r.out, "frame 1383  time 23.511 s  tick 920\n")) << r.out;
+    EXPECT_TRUE(fs::exists(scratch_ / "png/frame_01383.png"));
+    EXPECT_EQ(fs::file_size(scratch_ / "music.wav"), 44u + 4u * (1084 * 17 * 44100 / 1000));
+    EXPECT_TRUE(has(r.out, "wrote " + scratch_ / "music.wav" + ": 18.428 s of music")) << r.out;
+}
+
+#if CAPTURE_HAS_VIDEO
+
+TEST_F(Capture, AStoppedVideoLeavesNoFileAndAnIgnoredHangUpStaysIgnored) {
+    // Ten minutes of show take far longer than the two seconds they are given.
+    const ToolRun r = run("--video @/stopped.mp4 --seconds 600", 2, true);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r.err, "capture: interrupted: " + scratch_ / "stopped.mp4" + " not written"))
+        << r.err;
+    EXPECT_FALSE(fs::exists(scratch_ / "stopped.mp4"));
+
+    // As under nohup: a hang-up sent once the video is begun (its file exists) must not end the
+    // run. The signal goes to capture itself; the time limit covers the whole script.
+    const std::string path = shell_quoted(scratch_ / "show.mp4");
+    const std::string script = "(trap '' HUP; exec " + shell_quoted(CAPTURE_EXE) + " --video " +
+                               path + " --seconds 4 >/dev/null) & pid=$!; for i in $(seq 300); " +
+                               "do [ -e " + path +
+                               " ] && break; sleep 0.1; done; kill -HUP $pid; " + "wait $pid";
+    const ToolRun hup = run_tool("timeout -k 5 120 sh -c " + shell_quoted(script), {}, ".");
+    EXPECT_EQ(hup.status, 0) << hup.err;
+    EXPECT_TRUE(fs::exists(scratch_ / "show.mp4"));
+}
+
+// Seconds to the first sample of a 44100 Hz stereo WAV file above 1/1000 of full scale.
+double first_sound(const std::string& wav) {
+    for (size_t at = 44; at + 1 < wav.size(); at += 2) {
+        const auto v = static_cast<int16_t>(static_cast<uint8_t>(wav[at]) |
+                                            static_cast<uint8_t>(wav[at + 1]) << 8);
+        if (std::abs(v) > 32) return static_cast<double>((at - 44) / 4) / 44100;
+    }
+    return -1;
+}
+
+TEST_F(Capture, VideosHoldEveryFrameTheMusicAndTheExactPicture) {
+    // 5.5 s: the whole intro and half a second of music; frame 200 against capture's PNG.
+    const ToolRun png = run("--out @/png --frame 200");
+    ASSERT_EQ(png.status, 0) << png.err;
+    RgbImage want;
+    std::string error;
+    ASSERT_TRUE(read_png_rgb(scratch_ / "png/frame_00200.png", &want, &error)) << error;
+    const struct {
+        const char* file;
+        const char* video_codec;
+        const char* audio_codec;
+        int32_t sample_rate;
+        int32_t encoder_frame;  // audio samples the encoder may pad the end to
+    } cases[] = {
+        {"show.mp4", "h264", "aac", 44100, 1024},
+        {"show.webm", "vp9", "opus", 48000, 960},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = scratch_ / c.file;
+        const ToolRun r =
+            run(std::string("--video @/") + c.file + " --wav @/music.wav --seconds 5.5");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(has(r.err, "330 of 330 frames, 5.5 of 5.5 s of show")) << r.err;
+        EXPECT_TRUE(has(r.out, "wrote " + path + ": 330 frames at 60 per second")) << r.out;
+
+        MediaFacts f;
+        ASSERT_TRUE(read_media(path, 200, &f, &error)) << error;
+        EXPECT_EQ(f.video_codec + " " + f.audio_codec,
+                  std::string(c.video_codec) + " " + c.audio_codec);
+        EXPECT_EQ(f.width * 10000 + f.height, 800 * 10000 + 480);
+        EXPECT_DOUBLE_EQ(f.frame_rate, 60.0);
+        EXPECT_EQ(f.video_frames, 330);
+        EXPECT_NEAR(f.video_end, 5.5, 1.0 / 60);
+        EXPECT_EQ(f.sample_rate, c.sample_rate);
+        EXPECT_EQ(f.channels, 2);
+        // Every sample of the show is there; an encoder may pad its last frame with silence.
+        const auto samples = static_cast<int64_t>(5.5 * c.sample_rate);
+        EXPECT_GE(f.audio_samples, samples);
+        EXPECT_LE(f.audio_samples, samples + c.encoder_frame);
+        EXPECT_GT(f.audio_peak, 0.05) << "the music after the intro is missing";
+        // The music starts when the intro's 300 frames (5 s) are over: its first sound comes as
+        // far into the video as into the music alone, within a few milliseconds of encoding.
+        const double onset = first_sound(read_file(scratch_ / "music.wav"));
+        ASSERT_GT(onset, 0);
+        EXPECT_NEAR(f.first_sound, 5.0 + onset, 0.005);
+
+        // The picture as a player decodes it: compression noise is small and averages out; a
+        // wrong matrix or range shifts every coloured pixel one way.
+        ASSERT_EQ(f.rgb.size(), want.rgb.size());
+        double error_sum = 0, far = 0, bias[3] = {}, coloured = 0;
+        for (size_t i = 0; i < f.rgb.size(); ++i) {
+            const int d = f.rgb[i] - want.rgb[i];
+            error_sum += std::abs(d);
+            far += std::abs(d) > 32;
+            const uint8_t* px = &want.rgb[i - i % 3];
+            if (px[0] != px[1] || px[1] != px[2]) bias[i % 3] += d, coloured += i % 3 == 0;
+        }
+        EXPECT_LT(error_sum / f.rgb.size(), 1.0);
+        EXPECT_LT(far / f.rgb.size(), 0.001);
+        for (double b : bias)
+            EXPECT_LT(std::abs(b / std::max(coloured, 1.0)), 3.0) << "a colour shift";
+    }
+}
+
+#endif
 
 }  // namespace

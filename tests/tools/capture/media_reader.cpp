@@ -21,14 +21,12 @@ struct Closer {
 template <typename T>
 using Owned = std::unique_ptr<T, Closer>;
 
-Owned<AVCodecContext> open_decoder(const AVStream* stream, std::string* error) {
+Owned<AVCodecContext> open_decoder(const AVStream* stream) {
     const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
     Owned<AVCodecContext> context(codec != nullptr ? avcodec_alloc_context3(codec) : nullptr);
     if (!context || avcodec_parameters_to_context(context.get(), stream->codecpar) < 0 ||
-        avcodec_open2(context.get(), codec, nullptr) < 0) {
-        *error = "cannot decode stream " + std::to_string(stream->index);
+        avcodec_open2(context.get(), codec, nullptr) < 0)
         return nullptr;
-    }
     context->pkt_timebase = stream->time_base;
     return context;
 }
@@ -41,44 +39,13 @@ bool to_rgb(const AVFrame* frame, std::vector<uint8_t>* rgb) {
         nullptr, nullptr));
     if (!scaler) return false;
     const int* coefficients = sws_getCoefficients(frame->colorspace);
-    const int full_in = frame->color_range == AVCOL_RANGE_JPEG;
-    sws_setColorspaceDetails(scaler.get(), coefficients, full_in, coefficients, 1, 0, 1 << 16,
-                             1 << 16);
+    sws_setColorspaceDetails(scaler.get(), coefficients, frame->color_range == AVCOL_RANGE_JPEG,
+                             coefficients, 1, 0, 1 << 16, 1 << 16);
     rgb->assign(static_cast<size_t>(frame->width) * frame->height * 3, 0);
     uint8_t* planes[1] = {rgb->data()};
     const int strides[1] = {frame->width * 3};
     return sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes,
                      strides) == frame->height;
-}
-
-// The largest absolute sample of `frame`, and the index of the first above 1/1000 (or -1).
-double peak_of(const AVFrame* frame, int64_t* first_loud) {
-    double peak = 0;
-    *first_loud = -1;
-    const int channels = frame->ch_layout.nb_channels;
-    for (int c = 0; c < channels; ++c) {
-        for (int i = 0; i < frame->nb_samples; ++i) {
-            double v = 0;
-            switch (frame->format) {
-                case AV_SAMPLE_FMT_FLTP:
-                    v = reinterpret_cast<const float*>(frame->extended_data[c])[i];
-                    break;
-                case AV_SAMPLE_FMT_FLT:
-                    v = reinterpret_cast<const float*>(frame->extended_data[0])[i * channels + c];
-                    break;
-                case AV_SAMPLE_FMT_S16:
-                    v = reinterpret_cast<const int16_t*>(
-                            frame->extended_data[0])[i * channels + c] /
-                        32768.0;
-                    break;
-                default:
-                    break;
-            }
-            peak = std::fmax(peak, std::fabs(v));
-            if (std::fabs(v) > 1e-3 && (*first_loud < 0 || i < *first_loud)) *first_loud = i;
-        }
-    }
-    return peak;
 }
 
 }  // namespace
@@ -90,21 +57,22 @@ bool read_media(const std::string& path, int64_t wanted, MediaFacts* facts, std:
         return false;
     }
     Owned<AVFormatContext> format(raw);
-    if (avformat_find_stream_info(format.get(), nullptr) < 0) {
-        *error = "cannot read the streams of " + path;
-        return false;
-    }
-    const int v = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    const int a = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    const bool read = avformat_find_stream_info(format.get(), nullptr) >= 0;
+    const int v =
+        read ? av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0) : -1;
+    const int a =
+        read ? av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0) : -1;
     if (v < 0 || a < 0) {
         *error = path + " lacks a video or an audio stream";
         return false;
     }
     const AVStream* vs = format->streams[v];
     const AVStream* as = format->streams[a];
-    Owned<AVCodecContext> video = open_decoder(vs, error);
-    Owned<AVCodecContext> audio = open_decoder(as, error);
-    if (!video || !audio) return false;
+    Owned<AVCodecContext> video = open_decoder(vs), audio = open_decoder(as);
+    if (!video || !audio) {
+        *error = "cannot decode " + path;
+        return false;
+    }
     facts->video_codec = video->codec->name;
     facts->audio_codec = audio->codec->name;
     facts->width = vs->codecpar->width;
@@ -119,18 +87,24 @@ bool read_media(const std::string& path, int64_t wanted, MediaFacts* facts, std:
     auto drain = [&](AVCodecContext* decoder) {
         while (avcodec_receive_frame(decoder, frame.get()) == 0) {
             if (decoder == video.get()) {
-                if (facts->video_frames == wanted) ok = to_rgb(frame.get(), &facts->rgb) && ok;
-                ++facts->video_frames;
-                const double end =
+                if (facts->video_frames++ == wanted) ok = to_rgb(frame.get(), &facts->rgb);
+                facts->video_end = std::fmax(
+                    facts->video_end,
                     static_cast<double>(frame->best_effort_timestamp + frame->pkt_duration) *
-                    av_q2d(vs->time_base);
-                facts->video_end = std::fmax(facts->video_end, end);
+                        av_q2d(vs->time_base));
             } else {
-                int64_t loud = -1;
-                facts->audio_peak = std::fmax(facts->audio_peak, peak_of(frame.get(), &loud));
-                if (loud >= 0 && facts->first_sound < 0)
-                    facts->first_sound =
-                        static_cast<double>(facts->audio_samples + loud) / facts->sample_rate;
+                // Planar floats, as the AAC and Opus decoders give them.
+                ok = ok && frame->format == AV_SAMPLE_FMT_FLTP;
+                for (int i = 0; ok && i < frame->nb_samples; ++i) {
+                    for (int c = 0; c < facts->channels; ++c) {
+                        const double level =
+                            std::fabs(reinterpret_cast<const float*>(frame->extended_data[c])[i]);
+                        facts->audio_peak = std::fmax(facts->audio_peak, level);
+                        if (level > 1e-3 && facts->first_sound < 0)
+                            facts->first_sound =
+                                static_cast<double>(facts->audio_samples + i) / facts->sample_rate;
+                    }
+                }
                 facts->audio_samples += frame->nb_samples;
             }
             av_frame_unref(frame.get());
@@ -147,6 +121,6 @@ bool read_media(const std::string& path, int64_t wanted, MediaFacts* facts, std:
         avcodec_send_packet(decoder, nullptr);
         drain(decoder);
     }
-    if (!ok) *error = "cannot convert frame " + std::to_string(wanted) + " to RGB";
+    if (!ok) *error = "cannot convert frame " + std::to_string(wanted) + " to RGB, or the sound";
     return ok;
 }

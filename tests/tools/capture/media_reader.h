@@ -7,15 +7,12 @@
 #include <vector>
 
 struct MediaFacts {
-    std::string video_codec;  // decoder names, "h264", "vp9", "aac", "opus"
-    std::string audio_codec;
-    int32_t width = 0;
-    int32_t height = 0;
+    std::string video_codec, audio_codec;  // decoder names: "h264", "vp9", "aac", "opus"
+    int32_t width = 0, height = 0;
     double frame_rate = 0;     // the video stream's average rate
     int64_t video_frames = 0;  // decoded
     double video_end = 0;      // seconds: the last frame's time plus its duration
-    int32_t sample_rate = 0;
-    int32_t channels = 0;
+    int32_t sample_rate = 0, channels = 0;
     int64_t audio_samples = 0;  // decoded per channel, after the encoder's start-up padding
     double audio_peak = 0;      // largest absolute sample, 0..1
     double first_sound = -1;    // seconds to the first sample above 1/1000; -1: none

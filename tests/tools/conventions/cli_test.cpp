@@ -1,10 +1,10 @@
 // The shared command-line library, through a small tool's parser: the values it accepts, the
 // usage errors that name the argument (status 2, usage on standard error), help on standard
-// output (status 0) and plain failures (status 1).
+// output (status 0) and plain failures (status 1). Every tool's executable is checked against
+// the same conventions by conventions_test.sh.
 #include "cli.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -19,156 +19,118 @@ namespace {
 
 constexpr const char* kUsage = "usage: tool [--count N] [--level N] [--seconds S] [--name X]\n";
 
-struct Parsed {
-    uint64_t count = 0;
-    uint64_t level = 0;
-    double seconds = 0;
-    std::string name;
-};
-
-// A tool's loop over its arguments, as every tool writes it.
-Parsed parse(std::initializer_list<const char*> args) {
+// A tool's loop over its arguments, as every tool writes it. What it took goes to standard error
+// as "count level seconds name", and it exits 0.
+[[noreturn]] void parse(std::initializer_list<const char*> args) {
     std::vector<std::string> storage{"tool"};
     storage.insert(storage.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : storage) argv.push_back(arg.data());
     CommandLine line = cli_start("tool", kUsage, static_cast<int>(argv.size()), argv.data());
-    Parsed parsed;
+    unsigned long long count = 0, level = 0;
+    double seconds = 0;
+    const char* name = "";
     while (cli_more(line)) {
         const char* arg = cli_next(&line);
         if (std::strcmp(arg, "--count") == 0) {
-            parsed.count = cli_whole(&line, arg, 1, UINT64_MAX);
+            count = cli_whole(&line, arg, 1, UINT64_MAX);
         } else if (std::strcmp(arg, "--level") == 0) {
-            parsed.level = cli_whole(&line, arg, 0, 10);
+            level = cli_whole(&line, arg, 0, 10);
         } else if (std::strcmp(arg, "--seconds") == 0) {
-            parsed.seconds = cli_seconds(&line, arg, 600);
+            seconds = cli_seconds(&line, arg, 600);
         } else if (std::strcmp(arg, "--name") == 0) {
-            parsed.name = cli_value(&line, arg);
+            name = cli_value(&line, arg);
         } else {
             cli_unexpected(line, arg);
         }
     }
-    return parsed;
+    std::fprintf(stderr, "%llu %llu %g %s\n", count, level, seconds, name);
+    std::exit(0);
 }
 
-// `text` as a regular expression that matches exactly it.
-std::string literal(const std::string& text) {
-    std::string pattern;
-    for (char c : text) {
-        if (std::strchr("[](){}.*+?^$|\\", c) != nullptr) pattern += '\\';
-        pattern += c;
-    }
-    return pattern;
-}
-
-TEST(CommandLine, AcceptsWellFormedValues) {
-    struct Case {
+TEST(CommandLineDeathTest, ValuesTakenAndUsageErrorsThatNameTheArgument) {
+    const struct {
         std::initializer_list<const char*> args;
-        uint64_t count, level;
-        double seconds;
-        const char* name;
-    };
-    const Case cases[] = {
-        {{}, 0, 0, 0, ""},
-        {{"--count", "1"}, 1, 0, 0, ""},
-        {{"--count", "18446744073709551615"}, UINT64_MAX, 0, 0, ""},
-        {{"--count", "007"}, 7, 0, 0, ""},
-        {{"--level", "0"}, 0, 0, 0, ""},
-        {{"--level", "10"}, 0, 10, 0, ""},
-        {{"--seconds", "1.5"}, 0, 0, 1.5, ""},
-        {{"--seconds", ".25"}, 0, 0, 0.25, ""},
-        {{"--seconds", "3."}, 0, 0, 3, ""},
-        {{"--seconds", "600"}, 0, 0, 600, ""},
-        {{"--seconds", "0"}, 0, 0, 0, ""},
+        const char* err;  // a regular expression: standard error's first line
+    } cases[] = {
+        {{}, "0 0 0 "},
+        {{"--count", "18446744073709551615"}, "18446744073709551615 0 0 "},
+        {{"--count", "007", "--level", "0"}, "7 0 0 "},
+        {{"--level", "2", "--level", "10"}, "0 10 0 "},
+        {{"--seconds", "1.5"}, "0 0 1.5 "},
+        {{"--seconds", ".25"}, "0 0 0.25 "},
+        {{"--seconds", "3."}, "0 0 3 "},
+        {{"--seconds", "600"}, "0 0 600 "},
         // A value is taken as it is, even when it looks like an option.
-        {{"--name", "--count"}, 0, 0, 0, "--count"},
-        {{"--name", "-h"}, 0, 0, 0, "-h"},
-        {{"--level", "2", "--count", "5", "--level", "3"}, 5, 3, 0, ""},
-    };
-    for (const Case& c : cases) {
-        const Parsed parsed = parse(c.args);
-        const std::string where = "case starting " + std::to_string(c.count) + "/" +
-                                  std::to_string(c.level) + "/" + c.name;
-        EXPECT_EQ(parsed.count, c.count) << where;
-        EXPECT_EQ(parsed.level, c.level) << where;
-        EXPECT_DOUBLE_EQ(parsed.seconds, c.seconds) << where;
-        EXPECT_EQ(parsed.name, c.name) << where;
-    }
-}
+        {{"--name", "--count"}, "0 0 0 --count"},
+        {{"--name", "-h"}, "0 0 0 -h"},
+        // Usage errors: the usage follows, and the status is 2.
+        {{"--bogus"}, "tool: --bogus: unknown option"},
 
-TEST(CommandLineDeathTest, UsageErrorsNameTheArgumentThenShowTheUsage) {
-    struct Case {
-        std::initializer_list<const char*> args;
-        const char* message;  // the first line on standard error, after "tool: "
-    };
-    const Case cases[] = {
-        {{"--bogus"}, "--bogus: unknown option"},
-        {{"-x"}, "-x: unknown option"},
-        {{"input.txt"}, "input.txt: unexpected argument"},
-        {{"-"}, "-: unexpected argument"},
-        {{"--count"}, "--count: needs a value"},
-        {{"--level", "1", "--name"}, "--name: needs a value"},
-        {{"--count", "0"}, "--count: needs a whole number of at least 1, got 0"},
-        {{"--count", "-1"}, "--count: needs a whole number of at least 1, got -1"},
-        {{"--count", "+3"}, "--count: needs a whole number of at least 1, got \\+3"},
-        {{"--count", " 3"}, "--count: needs a whole number of at least 1, got  3"},
-        {{"--count", "3x"}, "--count: needs a whole number of at least 1, got 3x"},
-        {{"--count", ""}, "--count: needs a whole number of at least 1, got $"},
-        {{"--count", "18446744073709551616"},
-         "--count: needs a whole number of at least 1, got 18446744073709551616"},
-        {{"--level", "11"}, "--level: needs a whole number from 0 to 10, got 11"},
-        {{"--level", "1.0"}, "--level: needs a whole number from 0 to 10, got 1.0"},
+        {{"input.txt"}, "tool: input.txt: unexpected argument"},
+        {{"-"}, "tool: -: unexpected argument"},
+        {{"--count"}, "tool: --count: needs a value"},
+
+        {{"--count", "0"}, "tool: --count: needs a whole number of at least 1, got 0"},
+        {{"--count", "-1"}, "tool: --count: .* got -1"},
+        {{"--count", "+3"}, "tool: --count: .* got \\+3"},
+        {{"--count", " 3"}, "tool: --count: .* got  3"},
+        {{"--count", "3x"}, "tool: --count: .* got 3x"},
+        {{"--count", ""}, "tool: --count: .* got "},
+        {{"--count", "18446744073709551616"}, "tool: --count: .* got 18446744073709551616"},
+        {{"--level", "11"}, "tool: --level: needs a whole number from 0 to 10, got 11"},
+        {{"--level", "1.0"}, "tool: --level: .* got 1.0"},
         {{"--seconds", "-1"},
-         "--seconds: needs a number of seconds from 0 to 600 .like 1.5., got -1"},
-        {{"--seconds", "600.5"}, "--seconds: .* got 600.5"},
-        {{"--seconds", "0x10"}, "--seconds: .* got 0x10"},
-        {{"--seconds", "1e2"}, "--seconds: .* got 1e2"},
-        {{"--seconds", "inf"}, "--seconds: .* got inf"},
-        {{"--seconds", "nan"}, "--seconds: .* got nan"},
-        {{"--seconds", "."}, "--seconds: .* got \\.$"},
-        {{"--seconds", "1.2.3"}, "--seconds: .* got 1\\.2\\.3"},
-        {{"--seconds", "1.5s"}, "--seconds: .* got 1\\.5s"},
-        {{"--seconds", " 1"}, "--seconds: .* got  1"},
+         "tool: --seconds: needs a number of seconds from 0 to 600 .like 1.5., got -1"},
+        {{"--seconds", "600.5"}, "tool: --seconds: .* got 600.5"},
+        {{"--seconds", "0x10"}, "tool: --seconds: .* got 0x10"},
+        {{"--seconds", "1e2"}, "tool: --seconds: .* got 1e2"},
+        {{"--seconds", "inf"}, "tool: --seconds: .* got inf"},
+
+        {{"--seconds", "."}, "tool: --seconds: .* got \\."},
+        {{"--seconds", "1.2.3"}, "tool: --seconds: .* got 1\\.2\\.3"},
+
+        {{"--seconds", " 1"}, "tool: --seconds: .* got  1"},
     };
-    for (const Case& c : cases) {
-        const std::string pattern =
-            std::string("^tool: ") + c.message + "\n" + literal(kUsage) + "$";
-        EXPECT_EXIT(parse(c.args), ::testing::ExitedWithCode(2), pattern) << c.message;
+    // The usage text as a regular expression that matches exactly it.
+    std::string usage;
+    for (const char* c = kUsage; *c != '\0'; ++c) {
+        if (std::strchr("[](){}.*+?^$|\\", *c) != nullptr) usage += '\\';
+        usage += *c;
+    }
+    for (const auto& c : cases) {
+        const bool error = std::strncmp(c.err, "tool: ", 6) == 0;
+        EXPECT_EXIT(parse(c.args), testing::ExitedWithCode(error ? 2 : 0),
+                    std::string("^") + c.err + "\n" + (error ? usage : "") + "$")
+            << c.err;
     }
 }
 
-TEST(CommandLineDeathTest, HelpGoesToStandardOutputWhereverItStands) {
-    char dir[] = "/tmp/cli-test-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string out = std::string(dir) + "/out";
-    const std::initializer_list<const char*> cases[] = {
-        {"-h"}, {"--help"}, {"--count", "3", "--help"}, {"--help", "--bogus"}};
-    for (const auto& args : cases) {
-        std::remove(out.c_str());
+// Help goes to standard output wherever it stands; help that cannot be written is a failure;
+// a failure is one line without the usage.
+TEST(CommandLineDeathTest, HelpAndFailures) {
+    const ScratchDir dir;
+    const std::string out = dir / "out";
+    for (const auto& args : {std::initializer_list<const char*>{"-h"},
+                             {"--help"},
+                             {"--count", "3", "--help"},
+                             {"--help", "--bogus"}}) {
         EXPECT_EXIT(
             {
                 if (std::freopen(out.c_str(), "w", stdout) == nullptr) std::_Exit(3);
                 parse(args);
             },
-            ::testing::ExitedWithCode(0), "^$");
+            testing::ExitedWithCode(0), "^$");
         EXPECT_EQ(read_file(out), kUsage);
     }
-    std::remove(out.c_str());
-    rmdir(dir);
-}
-
-TEST(CommandLineDeathTest, HelpThatCannotBeWrittenIsAFailure) {
     EXPECT_EXIT(
         {
             if (std::freopen("/dev/full", "w", stdout) == nullptr) std::_Exit(3);
             parse({"--help"});
         },
-        ::testing::ExitedWithCode(1), "^tool: cannot write the usage");
-}
-
-TEST(CommandLineDeathTest, FailuresAreOneLineWithoutTheUsage) {
+        testing::ExitedWithCode(1), "^tool: cannot write the usage");
     EXPECT_EXIT(cli_fail("tool", "cannot open %s: %s", "in.txt", "gone"),
-                ::testing::ExitedWithCode(1), "^tool: cannot open in.txt: gone\n$");
+                testing::ExitedWithCode(1), "^tool: cannot open in.txt: gone\n$");
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // How far the browser build's picture runs from its sound, end to end, in the system's
 // Chromium (headless). Run by hand after building the site (tools/web.sh --build-only):
 //
-//   node tests/web/av_offset.mjs [--site build-web/site] [--seconds 20]
+//   node tools/av_offset.mjs [--site build-web/site] [--seconds 20]
+//
+// It drives Chromium through tests/web's puppeteer-core (npm ci there first).
 //
 // For every tick the picture shows first in some frame: the picture's time is when that frame
 // is presented (the timestamp of the next animation frame, when the frame drawn before it
@@ -14,7 +16,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 
-import {launchChromium, serve} from './browser_test.mjs';
+import {launchChromium, serve} from '../tests/web/browser_test.mjs';
 
 const RATE = 44100;
 const START_WAIT_MS = 60000;
