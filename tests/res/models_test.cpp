@@ -2,8 +2,9 @@
 // inside their textures, and stay inside the frame however the show poses them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
-#include <string>
+#include <memory>
 #include <utility>
 
 #include "core/clock.h"
@@ -12,108 +13,56 @@
 #include "demo/intro.h"
 #include "demo/show.h"
 #include "loaders/obj.h"
-#include "math/matrix.h"
 #include "render/raster.h"
-#include "render/scene.h"
 
 namespace {
 
-struct LoadedModel {
-    Model* model;
-    explicit LoadedModel(const char* path, int32_t scale) : model(load_obj(path, scale)) {}
-    ~LoadedModel() { free_model(model); }
-};
-
-Triangle* triangle_at(const Model* model, int32_t i) {
-    return model->mesh.triangles[i];
+const Vertex* vertex(const Model* model, uint64_t i) {
+    return static_cast<const Vertex*>(model->vertex_list->items[i]);
 }
 
-struct ModelCase {
-    const char* name;
-    const char* path;
-    int32_t scale;
-    int32_t min_triangles, max_triangles;
-};
-
-// Named in test listings instead of the bytes gtest would print.
-void PrintTo(const ModelCase& c, std::ostream* out) {
-    *out << c.path;
-}
-
-class CommittedModel : public testing::TestWithParam<ModelCase> {};
-
-TEST_P(CommittedModel, EveryTriangleIsTexturedInsideItsTexture) {
-    LoadedModel loaded(GetParam().path, GetParam().scale);
-    const Model* model = loaded.model;
-    ASSERT_NE(model, nullptr);
-    ASSERT_NE(model->material, nullptr);
-    EXPECT_GE(model->mesh.count, GetParam().min_triangles);
-    EXPECT_LE(model->mesh.count, GetParam().max_triangles);
-    const Texture* texture = model->material;
-    for (int32_t i = 0; i < model->mesh.count; ++i) {
-        const Triangle* t = triangle_at(model, i);
-        ASSERT_EQ(t->texture, texture) << "triangle " << i;
-        for (const TexCoord* c : t->texcoords) {
-            ASSERT_NE(c, nullptr) << "triangle " << i;
-            EXPECT_GE(c->u, 0);
-            EXPECT_LT(c->u, static_cast<int32_t>(texture->width)) << "triangle " << i;
-            EXPECT_GE(c->v, 0);
-            EXPECT_LT(c->v, static_cast<int32_t>(texture->height)) << "triangle " << i;
+// Closed (every edge in exactly two triangles), every triangle textured inside the model's
+// texture, positions in whole units.
+TEST(CommittedModels, AreClosedAndTexturedInsideTheirTextures) {
+    for (auto [path, scale] : {std::pair{"res/pumpkin.obj", 64}, {"res/cube.obj", 1}}) {
+        std::unique_ptr<Model, void (*)(Model*)> model(load_obj(path, scale), free_model);
+        ASSERT_TRUE(model && model->material && model->mesh.count >= 12) << path;
+        const Texture* texture = model->material;
+        std::map<std::pair<const Vertex*, const Vertex*>, int> edges;
+        for (int32_t i = 0; i < model->mesh.count; ++i) {
+            const Triangle* t = model->mesh.triangles[i];
+            for (int k = 0; k < 3; ++k) {
+                const TexCoord* uv = t->texcoords[k];
+                ASSERT_TRUE(t->texture == texture && uv && uv->u >= 0 && uv->v >= 0 &&
+                            uv->u < int32_t(texture->width) && uv->v < int32_t(texture->height))
+                    << path << " triangle " << i;
+                ++edges[std::minmax<const Vertex*>(t->vertices[k], t->vertices[(k + 1) % 3])];
+            }
+        }
+        for (const auto& [edge, uses] : edges) EXPECT_EQ(uses, 2) << path;
+        for (uint64_t i = 0; i < model->vertex_list->count; ++i) {
+            const Vertex* v = vertex(model.get(), i);
+            EXPECT_EQ((v->model_x | v->model_y | v->model_z) & 0xFFFF, 0) << path;
         }
     }
 }
 
-// Closed: every edge belongs to exactly two triangles, and positions are whole units.
-TEST_P(CommittedModel, IsAClosedMeshOfWholeUnits) {
-    LoadedModel loaded(GetParam().path, GetParam().scale);
-    ASSERT_NE(loaded.model, nullptr);
-    std::map<std::pair<const Vertex*, const Vertex*>, int> edges;
-    for (int32_t i = 0; i < loaded.model->mesh.count; ++i) {
-        const Triangle* t = triangle_at(loaded.model, i);
-        for (int k = 0; k < 3; ++k) {
-            const Vertex* a = t->vertices[k];
-            const Vertex* b = t->vertices[(k + 1) % 3];
-            ++edges[a < b ? std::make_pair(a, b) : std::make_pair(b, a)];
-        }
-    }
-    for (const auto& [edge, uses] : edges) EXPECT_EQ(uses, 2);
-    PtrVector* vertices = loaded.model->vertex_list;
-    for (uint64_t i = 0; i < vertices->count; ++i) {
-        const Vertex* v = static_cast<const Vertex*>(vertices->items[i]);
-        EXPECT_EQ(v->model_x & 0xFFFF, 0);
-        EXPECT_EQ(v->model_y & 0xFFFF, 0);
-        EXPECT_EQ(v->model_z & 0xFFFF, 0);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Res, CommittedModel,
-                         testing::Values(ModelCase{"Pumpkin", "res/pumpkin.obj", 64, 1000, 3000},
-                                         ModelCase{"Cube", "res/cube.obj", 1, 12, 400}),
-                         [](const testing::TestParamInfo<ModelCase>& info) {
-                             return std::string(info.param.name);
-                         });
-
-// The extremes of a model's projected vertices in the current frame.
+// The extremes of a model's projected vertices in the frames measured.
 struct Extent {
     int32_t left = 1 << 30, right = -(1 << 30), top = 1 << 30, bottom = -(1 << 30);
     Fixed nearest = 0x7FFFFFFF;
-    void measure(const Model* model) {
-        PtrVector* vertices = model->vertex_list;
-        for (uint64_t i = 0; i < vertices->count; ++i) {
-            const Vertex* v = static_cast<const Vertex*>(vertices->items[i]);
-            left = std::min(left, v->screen_x);
-            right = std::max(right, v->screen_x);
-            top = std::min(top, v->screen_y);
-            bottom = std::max(bottom, v->screen_y);
+    Extent& measure(const Model* model) {
+        for (uint64_t i = 0; i < model->vertex_list->count; ++i) {
+            const Vertex* v = vertex(model, i);
+            left = std::min(left, v->screen_x), right = std::max(right, v->screen_x);
+            top = std::min(top, v->screen_y), bottom = std::max(bottom, v->screen_y);
             nearest = std::min(nearest, v->view_z);
         }
+        return *this;
     }
-    void expect_inside(const std::string& when) const {
-        EXPECT_GE(left, 0) << when;
-        EXPECT_LE(right, RASTER_WIDTH - 1) << when;
-        EXPECT_GE(top, 0) << when;
-        EXPECT_LE(bottom, RASTER_HEIGHT - 1) << when;
-        EXPECT_GT(nearest, 0x10000) << when;
+    bool inside() const {
+        return left >= 0 && right < RASTER_WIDTH && top >= 0 && bottom < RASTER_HEIGHT &&
+               nearest > 0x10000;
     }
 };
 
@@ -132,9 +81,7 @@ TEST_F(ShowPoses, CubeStaysInsideThroughTheIntro) {
     IntroState intro{};
     while (intro_running()) {
         draw_intro_frame(&intro);
-        Extent now;
-        now.measure(intro_cube);
-        now.expect_inside("intro frame " + std::to_string(frame_count + 1));
+        EXPECT_TRUE(Extent().measure(intro_cube).inside()) << "intro frame " << frame_count + 1;
         ++frame_count;
     }
 }
@@ -145,15 +92,10 @@ TEST_F(ShowPoses, PumpkinStaysInsideThroughTurnTiltBobAndSwell) {
     Extent all;
     // Phase 1 turns through two full turns, phase 2 tilts, phase 3 repeats every 24 ticks;
     // a stretch of phase 3 far on checks that nothing changes as the count grows.
-    std::vector<uint32_t> ticks;
-    for (uint32_t t = 0; t <= 1100; ++t) ticks.push_back(t);
-    for (uint32_t t = 500000; t < 500048; ++t) ticks.push_back(t);
-    for (uint32_t tick : ticks) {
+    for (uint32_t tick = 0; tick < 500048; tick = tick == 1100 ? 500000 : tick + 1) {
         tick_count.store(tick);
         draw_main_frame(&state);
-        Extent now;
-        now.measure(pumpkin_model);
-        now.expect_inside("tick " + std::to_string(tick));
+        EXPECT_TRUE(Extent().measure(pumpkin_model).inside()) << "tick " << tick;
         all.measure(pumpkin_model);
         finish_main_frame(&state);
     }
