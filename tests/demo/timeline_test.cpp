@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "core/clock.h"
@@ -69,7 +70,7 @@ TEST(Timeline, OneFigurePerBeatCycle) {
 TEST(MainLoop, AnglesComeFromTheTickReadAfterTheFrameBefore) {
     frame_attach_storage();
     ASSERT_EQ(create_demo_font(), 0);
-    pumpkin_model = new Model{};
+    pumpkin_model = static_cast<Model*>(std::calloc(1, sizeof(Model)));  // freed with free()
     ASSERT_EQ(build_main_scene(), 0);
     ASSERT_EQ(create_word_groups(), 0);
     for (Burst& b : bursts) b.active = 0;
