@@ -32,12 +32,9 @@ struct Render : testing::Test {
     }
 };
 
-// Thousands of triangles, flat and textured (small, large and unusable textures, texcoords
-// inside and far outside them, one missing), from a few pixels wide to corners 2^31 apart, at
-// depths equal, fractional, zero, negative or anywhere, some drawn twice or missing a corner;
-// then lines with far ends, line and rectangle lists, image blits and projections. Triangles
-// never reach column 399 or row 239 (a triangle over the frame fills the rest), and the
-// sanitizer build checks that nothing reads or writes outside the buffers.
+// Flat and textured triangles (odd textures and texcoords, corners up to 2^31 apart, any
+// depth, redrawn or missing a corner), far-ended lines, lists, image blits and projections.
+// Triangles never reach column 399 or row 239; the sanitizer build checks buffer bounds.
 TEST_F(Render, RandomDrawingMatchesTheRecordedHash) {
     Random random{1};
     std::vector<uint8_t> texels(255 * 256);
@@ -132,11 +129,9 @@ TEST_F(Render, RandomDrawingMatchesTheRecordedHash) {
     EXPECT_EQ(whole.pixel_count, 399 * 239);
 }
 
-// Trees of groups and meshes (transform modes 0..3, local matrices rotating, scaling and
-// translating) over shared vertices that move between frames, with missing triangles and
-// corners, textured triangles and triangles forced flat, drawn filled or as wireframes through
-// frames that start at 0, advance and repeat: the frames, the triangles' order, depths and
-// pixel counts and the vertices' view and screen positions go into one hash.
+// Random trees of groups and meshes (every transform mode and matrix constructor) over shared,
+// moving vertices with missing triangles and corners, filled or wireframe, frames from 0 on:
+// frames, triangle order, depths, pixel counts and vertex positions go into one hash.
 TEST_F(Render, RandomScenesMatchTheRecordedHash) {
     Random random{2};
     uint8_t texels[64];

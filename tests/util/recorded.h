@@ -1,5 +1,4 @@
-// For tests that sum up many results in one recorded value: a hash and a random sequence, both
-// the same on every platform and standard library (unlike std::uniform_int_distribution).
+// A hash and a random sequence for recorded-value tests, the same on every standard library.
 #pragma once
 
 #include <cstddef>
