@@ -1,11 +1,7 @@
-// The readers on real files: every file of res/ and of the shared corpus (when present), and
-// the files of res/ cut short, read line by line, as a PCX image and as an OBJ model,
-// summarised as hashes and counts and compared with their earlier results in
-// tests/loaders/load_reference.txt. The corpus's PCX images also match pixels decoded outside
-// this project (pcx_reference.txt).
-//
-// To record the current results instead (after a deliberate change of behaviour), run the
-// test from the repository root with LOADER_REFERENCE_OUT=tests/loaders/load_reference.txt.
+// Every file of res/ and ../shared/corpus, and res/ files cut short, read as lines, PCX and OBJ:
+// summaries compared with load_reference.txt, corpus PCX pixels with pcx_reference.txt (decoded
+// outside this project). After a deliberate change, record again from the repository root
+// with LOADER_REFERENCE_OUT=tests/loaders/load_reference.txt.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,26 +13,11 @@
 #include "loaders/obj.h"
 #include "loaders/pcx.h"
 #include "loaders/test_files.h"
+#include "util/recorded.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// FNV-1a, 64 bits, over bytes and numbers fed in order.
-struct Hash {
-    uint64_t value = 0xCBF29CE484222325ull;
-    Hash& bytes(const void* data, size_t size) {
-        for (size_t i = 0; i < size; ++i)
-            value = (value ^ static_cast<const uint8_t*>(data)[i]) * 0x100000001B3ull;
-        return *this;
-    }
-    Hash& number(int64_t n) { return bytes(&n, sizeof(n)); }
-    std::string hex() const {
-        std::ostringstream out;
-        out << std::hex << value;
-        return out.str();
-    }
-};
 
 // Every line read_line gives with a buffer of `size`: how many, and a hash of each result
 // and the bytes it stored (NUL bytes of the file included).

@@ -1,6 +1,5 @@
-// The PCX decoder against a model of the byte-at-a-time decoder it replaced, on many generated
-// images: every pixel must come out the same, whatever the layout, the runs, the block
-// boundaries or where the file is cut. (Lines read from real files: corpus_test.cpp.)
+// The PCX decoder against the byte-at-a-time decoder it replaced, on generated images of every
+// layout, run pattern and cut; and read_line's edge cases.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
@@ -29,8 +28,7 @@ TEST(ReadLine, SizeZeroAndAFailedRead) {
     input_close(in);
 }
 
-// The image as the byte-at-a-time decoder made it: one run-length stream over all lines and
-// planes, each decoded byte put with pcx_put_byte, -1 when the data ends first.
+// One run-length stream over all lines and planes, put with pcx_put_byte; -1 if the data ends.
 int model_decode(PcxImage* image, const Bytes& data) {
     size_t at = PCX_HEADER_SIZE;
     auto next = [&]() -> int { return at < data.size() ? data[at++] : -1; };
@@ -51,9 +49,8 @@ int model_decode(PcxImage* image, const Bytes& data) {
     return 0;
 }
 
-// Every layout, some images over several read blocks, the header's bytes per line absent, too
-// small, exact or padded; runs (long ones across lines and planes), runs of 0 and literals;
-// a trailing palette or none; cut anywhere after the header or not at all.
+// Some images over several read blocks; bytes per line absent, short, exact or padded; runs
+// across lines and planes, runs of 0; a trailing palette or none; cut anywhere or not at all.
 TEST(PerByteModel, PcxImagesOfEveryLayout) {
     const int layouts[][2] = {{8, 1}, {4, 1}, {2, 1}, {1, 1}, {1, 2}, {1, 4}, {1, 8}};
     std::mt19937 random(13);

@@ -1,5 +1,4 @@
-// The readers' answers to odd and hostile files: PCX headers, OBJ faces and materials, and
-// the refusals that name the file at fault.
+// The readers on odd and hostile files: PCX headers, OBJ faces, materials and refusals.
 #include "loaders/obj.h"
 
 #include <gtest/gtest.h>
@@ -12,9 +11,8 @@
 
 namespace {
 
-// The size from the header's extents and the bytes a line takes (at least what the width
-// needs), or the reason the file is refused. An accepted image closes once; after that it can
-// be neither closed nor decoded.
+// The size and bytes per line (at least what the width needs), or why the header is refused;
+// an accepted image closes once, then can be neither closed nor decoded.
 TEST(PcxOpen, HeadersAcceptedOrRefusedWithTheReason) {
     const std::string depth = "bit depth or plane count not supported (", bad = "not a PCX image (";
     const std::string large = "image too large (", most = ", at most 16384 x 16384)";
@@ -97,9 +95,8 @@ struct ObjFixture : testing::Test {
     std::string output;
 };
 
-// Each face against four vertices (a tab among the fields) and, after the material, four
-// texture coordinates: the first three corners with their texcoords, or flat when any corner
-// lacks one; dropped without three defined vertices.
+// The first three corners with their texcoords, flat when any corner lacks a defined one,
+// dropped without three defined vertices (a tab separates fields too).
 TEST_F(ObjFixture, Faces) {
     const struct {
         const char* face;
@@ -149,8 +146,7 @@ TEST_F(ObjFixture, LaterMaterialsApplyToLaterStatements) {
     EXPECT_EQ(static_cast<const TexCoord*>(model->texcoord_list->items[1])->u, 2);
 }
 
-// Why a required model is refused: the file at fault is named, innermost first, with the
-// reason, and load_obj says what failed on standard output.
+// A required model's refusal names the innermost file at fault and why; stdout says what failed.
 TEST(Refusals, TheFileAtFaultAndTheReason) {
     Bytes cut = pcx_8bit(2, 2, {1, 2, 3, 4});
     cut.resize(128 + 5);
