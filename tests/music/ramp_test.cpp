@@ -131,13 +131,7 @@ TEST(Ramping, TheUnrampedOutputIsUnchanged) {
         if (!in) continue;  // the corpus is optional
         TestPlayer p(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}));
         player_set_looping(p.get(), 1);
-        std::vector<int16_t> out(2 * 4410);
-        uint64_t hash = 1469598103934665603u;  // FNV-1a over the 16-bit values
-        for (int k = 0; k < 600; ++k) {
-            player_render_s16(p.get(), out.data(), 4410);
-            for (int16_t v : out) hash = (hash ^ uint16_t(v)) * 1099511628211u;
-        }
-        EXPECT_EQ(hash, want) << path;
+        EXPECT_EQ(output_hash(p.get(), 60 * 44100, 4410), want) << path;
     }
 }
 
