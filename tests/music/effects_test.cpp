@@ -48,7 +48,7 @@ TEST(Output, EveryEffectAndEdgeSoundsAsRecorded) {
     // The song's flow, then on channel 1 from pattern 4's start (its last order, ended by F00),
     // edges rare at random: fine slides and slides into the period limits, an arpeggio past the
     // top, a volume above 64 slid down, a jump within the sounding note and one remembered, and
-    // tone portamento with a volume slide and its parameter remembered.
+    // tone portamento with a volume slide and its parameter remembered, EC0 (never cuts).
     const int cells[][6] = {
         {0, 8, 3, 0, 0, 0xF20},   {0, 10, 3, 0, 0, 0xFFF},  {0, 14, 3, 0, 0, 0xF91},
         {0, 20, 3, 0, 0, 0xF7D},  {0, 24, 3, 0, 0, 0xF03},  {0, 32, 3, 0, 0, 0xF1F},
@@ -59,7 +59,7 @@ TEST(Output, EveryEffectAndEdgeSoundsAsRecorded) {
         {4, 1, 1, 0, 0, 0x220},   {4, 2, 1, 1, 120, 0xE1F}, {4, 3, 1, 0, 0, 0x110},
         {4, 4, 1, 1, 113, 0x0F1}, {4, 5, 1, 1, 428, 0xC50}, {4, 6, 1, 0, 0, 0xA01},
         {4, 7, 1, 0, 0, 0x905},   {4, 8, 1, 0, 0, 0x900},   {4, 9, 1, 0, 480, 0x30A},
-        {4, 10, 1, 0, 0, 0x503},  {4, 11, 1, 0, 0, 0x500},  {4, 12, 1, 0, 0, 0x000}};
+        {4, 10, 1, 0, 0, 0x503},  {4, 11, 1, 0, 0, 0x500},  {4, 12, 1, 0, 0, 0xEC0}};
     for (const auto& [pattern, row, channel, sample, period, effect] : cells)
         b.cell(pattern, row, channel, sample, period, effect);
     const uint64_t recorded[4] = {0x049f7a7629e1424d, 0xc636cac43ae94169, 0x1967db55b90b09d3,
@@ -70,6 +70,14 @@ TEST(Output, EveryEffectAndEdgeSoundsAsRecorded) {
         const uint64_t hash = output_hash(p.get(), 30 * p->sample_rate, 0, k == 3);
         EXPECT_EQ(hash, recorded[k]) << k << std::hex << ": 0x" << hash;
     }
+}
+
+// A render that stops within a tick says how far the tick has to go (ticks of 882 frames).
+TEST(Render, FramesToTheNextTick) {
+    TestPlayer p(ModBuilder().build());
+    std::vector<int32_t> acc(2 * 1000);
+    player_render(p.get(), acc.data(), 1000);
+    EXPECT_EQ(player_frames_to_tick(p.get()), 2 * 882u - 1000);
 }
 
 }  // namespace

@@ -11,9 +11,9 @@ namespace {
 
 TEST(Loader, SignaturesPatternCountsAndRefusals) {
     // With order entry 0 = 100 (the M.K. form reads entries modulo 64) and 127 = 7, played or not.
-    const char* signatures[] = {"M.K.", "M!K!", "M&K!", "M!K.", "4CHN", "FLT4", "m.k."};
-    const int patterns[] = {37, 101, 37, 37, 101, 0, 0};
-    for (int i = 0; i < 7; ++i) {
+    const char* signatures[] = {"M.K.", "M!K!", "M&K!", "M!K.", "4CHN", "FLT4", "m.k.", "4CHX"};
+    const int patterns[] = {37, 101, 37, 37, 101, 0, 0, 0};
+    for (int i = 0; i < 8; ++i) {
         TestPlayer p(ModBuilder(101).signature(signatures[i]).order(0, 100).order(127, 7).build());
         EXPECT_EQ(p.get() ? p->pattern_count : 0, patterns[i]) << signatures[i];
     }

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "music/module.h"
-#include "music/sequencer.h"
 
 struct TestSample {
     std::vector<int8_t> data;

@@ -1,6 +1,5 @@
-// Volume ramping: a sound that is cut off fades instead of stopping dead, a new note rises over a
-// ramp and then plays its own samples, and outside those windows the output is exactly the
-// unramped one.
+// Volume ramping: cut-off sounds fade, new notes rise and then play their own samples, and
+// outside those windows the output is exactly the unramped one.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -1,5 +1,4 @@
-// The sequencer and the mixer around it: tick lengths, the song's end, runs split at tick
-// boundaries, channel routing and the 16-bit and 8-bit conversions.
+// The song's end, with and without looping, and its measured length.
 #include <gtest/gtest.h>
 
 #include <vector>
