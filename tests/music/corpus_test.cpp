@@ -31,11 +31,10 @@ std::vector<uint8_t> read_file(const fs::path& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-// `seconds` of the module, looping, rendered a tick at a time (or in 4096-frame buffers), with
-// each frame's place in its tick and the rows played; rows is -1 when the module is refused.
+// `seconds` of the module, looping, a tick (or 4096 frames) at a time; rows is -1 if refused.
 struct Rendering {
-    std::vector<int16_t> audio;  // interleaved stereo
-    std::vector<uint16_t> into_tick;
+    std::vector<int16_t> audio;       // interleaved stereo
+    std::vector<uint16_t> into_tick;  // each frame's place in its tick
     int rows = 0;
 };
 
@@ -95,9 +94,8 @@ struct Clicks {
     int all = 0, player = 0, unramped = 0;  // with ramping, of those the player's, without
 };
 
-// Notes start, stop and change volume only at tick boundaries, so a click a few frames into a
-// tick, or one the unramped output does not have (a ramp or fade made it), is the player's;
-// any other is an edge of the samples themselves, there with or without ramping.
+// Notes change only at tick boundaries: a click a few frames into a tick, or one the unramped
+// output lacks, is the player's; any other is an edge of the samples themselves.
 Clicks count_clicks(const std::vector<uint8_t>& image) {
     const Rendering ramped = render(image, 90, true, true), exact = render(image, 90, false, true);
     Clicks c;
@@ -114,14 +112,12 @@ Clicks count_clicks(const std::vector<uint8_t>& image) {
 
 TEST(Clicks, TheShowsTuneHasNone) {
     const Clicks c = count_clicks(read_file("res/brumo.mod"));
-    std::printf("res/brumo.mod: %d clicks of the player, %d in all (%d without ramping)\n",
-                c.player, c.all, c.unramped);
-    EXPECT_EQ(c.player, 0);
+    EXPECT_EQ(c.player, 0) << c.all << " clicks in all";
     EXPECT_GT(c.unramped, 10) << "the detector finds the clicks ramping removes";
 }
 
-// Songs of bare square and saw waves make the detector fire on their waves themselves, more than
-// five times a second with ramping too: they are reported but say nothing about clicks.
+// Songs of bare square and saw waves fire the detector on the waves themselves, over five times
+// a second even with ramping: they are reported but not counted.
 TEST(Clicks, TheCorpusHasAtMostTwoPerModuleOnAverage) {
     const auto files = modules(CORPUS);
     if (files.empty()) GTEST_SKIP() << "no corpus at " << CORPUS;

@@ -1,6 +1,5 @@
-// Volume ramping: a sound that is cut off fades instead of stopping dead, a new note rises over a
-// ramp and then plays its own samples, and outside those windows the output is exactly the
-// unramped one.
+// Volume ramping: cut-off sounds fade, new notes rise and then play their own samples, and
+// outside those windows the output is exactly the unramped one.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -131,13 +130,7 @@ TEST(Ramping, TheUnrampedOutputIsUnchanged) {
         if (!in) continue;  // the corpus is optional
         TestPlayer p(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}));
         player_set_looping(p.get(), 1);
-        std::vector<int16_t> out(2 * 4410);
-        uint64_t hash = 1469598103934665603u;  // FNV-1a over the 16-bit values
-        for (int k = 0; k < 600; ++k) {
-            player_render_s16(p.get(), out.data(), 4410);
-            for (int16_t v : out) hash = (hash ^ uint16_t(v)) * 1099511628211u;
-        }
-        EXPECT_EQ(hash, want) << path;
+        EXPECT_EQ(output_hash(p.get(), 60 * 44100, 4410), want) << path;
     }
 }
 

@@ -1,8 +1,6 @@
-// The sequencer and the mixer around it: tick lengths, the song's end, runs split at tick
-// boundaries, channel routing and the 16-bit and 8-bit conversions.
+// The song's end, with and without looping, and its measured length.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <vector>
 
 #include "mod_builder.h"
@@ -12,28 +10,6 @@ namespace {
 ModBuilder one_note(int patterns = 1) {
     return std::move(
         ModBuilder(patterns).sample(1, flat_sample(1000, 100)).cell(0, 0, 0, 1, 428, 0));
-}
-
-// Ticks last 2.5 x 44100 / tempo frames on average, the fraction carried from tick to tick:
-// each within a frame of the exact length, 1000 within a frame of the exact total, tempo 125
-// 882 every time; so also when every row, a tick long, sets its tempo again on two channels.
-TEST(Sequencer, TickLengthsAddUpToTheExactTempo) {
-    for (int tempo : {125, 127, 32, 255, -36, -127}) {  // negative: set again on every row
-        ModBuilder song = one_note().cell(0, 0, 1, 0, 0, 0xF00 | std::abs(tempo));
-        for (int row = 0; row < MOD_ROWS && tempo < 0; ++row)
-            song.cell(0, row, 2, 0, 0, 0xF00 | -tempo).cell(0, row, 3, 0, 0, 0xF00 | -tempo);
-        TestPlayer p(song.cell(0, 0, 0, 1, 428, tempo < 0 ? 0xF01 : 0).build());  // speed 1
-        player_set_looping(p.get(), 1);
-        run_ticks(p.get(), 6);  // row 0 sets the tempo for the tick after it
-        const double exact = 2.5 * 44100 / std::abs(tempo);
-        double total = 0;
-        for (int t = 0; t < 1000; ++t, run_ticks(p.get(), 1)) {
-            ASSERT_LE(std::abs(p->samples_per_tick - exact), tempo == 125 ? 0 : 1)
-                << tempo << " " << t;
-            total += p->samples_per_tick;
-        }
-        EXPECT_LE(std::abs(total - 1000 * exact), 1.0) << tempo;
-    }
 }
 
 // A player whose row starts are recorded, rendering `frames` into its own buffer.
@@ -115,38 +91,6 @@ TEST(Sequencer, SongEnds) {
         EXPECT_EQ(looping.rows[c.rows], std::pair(c.next_order, c.next_row)) << c.what;
         EXPECT_EQ(looping.rows[c.rows + 1], std::pair(c.next_order, c.next_row + 1)) << c.what;
         EXPECT_EQ(player_has_ended(looping.p.get()), 0) << c.what;
-    }
-}
-
-// Busy channels that change pitch and volume every tick, ramped or not, render the same in one
-// piece as in pieces of any length, and the 8-bit output is the 16-bit one's top byte plus 128.
-// (Looping samples: a sample that runs out stops its voice at the end of the run that reached
-// its end, which a buffer's end may cut short.)
-TEST(Render, BufferSizeDoesNotChangeTheOutput) {
-    TestSample wave{{}, 64, 0, 64, 448};
-    for (int k = 0; k < 512; ++k) wave.data.push_back(int8_t((k * 7) % 200 - 100));
-    ModBuilder b;
-    b.sample(1, wave).sample(2, flat_sample(300, -60, 50));
-    const int effects[4] = {0x037, 0x4A4, 0xA01, 0x744};
-    for (int r = 0; r < 64; r += 2)
-        for (int c = 0; c < 4; ++c) b.cell(0, r, c, 1 + (c & 1), 300 + 20 * c + r, effects[c]);
-    for (bool ramping : {false, true}) {
-        TestPlayer whole(b.build(), 44100, ramping), pieces(b.build(), 44100, ramping),
-            bytes(b.build(), 44100, ramping);
-        const int32_t n = 60000;
-        std::vector<int16_t> one(2 * n), part(2 * n);
-        std::vector<uint8_t> u8(2 * n);
-        player_render_s16(whole.get(), one.data(), n);
-        player_render_u8(bytes.get(), u8.data(), n);
-        for (int32_t done = 0, k = 1; done < n; done += k, k = k % 777 + 13) {
-            k = std::min(k, n - done);
-            player_render_s16(pieces.get(), part.data() + 2 * done, k);
-        }
-        const auto differ = std::mismatch(one.begin(), one.end(), part.begin()).first;
-        EXPECT_EQ(differ, one.end())
-            << "frame " << (differ - one.begin()) / 2 << " ramp " << ramping;
-        for (size_t i = 0; i < one.size(); ++i) ASSERT_EQ(u8[i], uint8_t((one[i] >> 8) + 128)) << i;
-        EXPECT_EQ(player_frames_to_tick(whole.get()), 882u - n % 882);
     }
 }
 

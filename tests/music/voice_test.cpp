@@ -48,11 +48,8 @@ void reference_mix(Voice* v, int32_t* acc, int32_t count) {
     }
 }
 
-// Whatever way the mixer takes (several output samples at a time where it can), it gives what
-// the plain loop gives, bit for bit, with the same fetches and the same final state, over long
-// random sequences of what the player does to a voice between runs: new steps (below, at and
-// above 1.0), volumes with and without ramps, restarts with and without a new note, and runs of
-// any length around the mixer's blocks, from a source that stops its voice in the middle of a run.
+// The mixer (wide where it can be) gives the plain loop's output, fetches and state bit for bit
+// over random steps, volumes and ramps, restarts and runs, from a source that stops mid-run.
 TEST(Voice, MixMatchesThePlainLoopBitForBit) {
     const int32_t edge_steps[] = {0x0100, 0x8000, 0xFFFF, 0x10000, 0x18000, 3 << 16};
     const int32_t edge_runs[] = {1, 7, 8, 255, 256, 1023, 1024, 1025};
