@@ -1,8 +1,7 @@
 // Whole frames of the show, drawn headless exactly as the capture tool draws them, against
-// reference images. Everything is integer and the random sequence restarts with the show, so
-// the frames must match to the pixel. When the look changes on purpose, regenerate them:
+// reference images, to the pixel (all integer, and the random sequence restarts with the show).
+// When the look changes on purpose, regenerate them with
 //   build/tools/capture/capture --out tests/demo/reference --frame 0 --frame 200 ...
-// with the frame numbers below.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -20,13 +20,11 @@ TEST(Headless, StartingAgainReleasesTheShowBefore) {
     for (int i = 0; i < 2; ++i) ASSERT_EQ(headless_start(&show, nullptr, nullptr, nullptr), 0);
     const size_t before = in_use();
     for (int i = 0; i < 3; ++i) ASSERT_EQ(headless_start(&show, nullptr, nullptr, nullptr), 0);
-    // A show kept alive holds its models, textures, scene and player: over 600 KB.
-    EXPECT_LT(in_use(), before + 16 * 1024);
+    EXPECT_LT(in_use(), before + 16 * 1024);  // a show kept holds over 600 KB
     headless_stop();
 }
 
-// The music starts after exactly the intro's frames (a shorter intro would start it before its
-// time, counted from the show's first frame).
+// The music starts after exactly the intro's frames, counted from the show's first frame.
 TEST(Headless, TheIntroLasts300Frames) {
     HeadlessShow show;
     ASSERT_EQ(headless_start(&show, nullptr, nullptr, nullptr), 0);

@@ -1,6 +1,5 @@
-// The main timeline: its rules by tick count, and the main loop's frames with the tick count set
-// by hand. Whole frames of each phase, a flash and figures in flight are checked against
-// reference images in frames_test, where the ticks only move between frames.
+// The main timeline's rules by tick, and the main loop's frames with the tick count set by hand
+// (whole frames are checked against reference images in frames_test).
 #include "demo/timeline.h"
 
 #include <gtest/gtest.h>
@@ -17,31 +16,21 @@
 
 namespace {
 
-TEST(Timeline, PhaseFlashAndWordsByTick) {
-    const struct {
-        uint32_t tick;
-        ShowPhase phase;
-        bool flash, first_words;
-    } cases[] = {
-        {0, PHASE_TURN, false, true},      {899, PHASE_TURN, false, true},
-        {900, PHASE_TILT, false, true},    {919, PHASE_TILT, false, true},
-        {920, PHASE_TILT, true, true},     {921, PHASE_TILT, false, true},
-        {925, PHASE_TILT, true, true},     {999, PHASE_TILT, false, true},
-        {1000, PHASE_PULSE, false, false}, {0xFFFFFFFF, PHASE_PULSE, false, false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(show_phase(c.tick), c.phase) << c.tick;
-        EXPECT_EQ(is_flash_tick(c.tick), c.flash) << c.tick;
-        EXPECT_EQ(first_words_shown(c.tick), c.first_words) << c.tick;
+// Phase (1 turn, 2 tilt, 3 pulse), flash and first words by tick; then the beat: 15 degrees a
+// tick however far the count goes (15 x tick x 65536 passes 32 bits at tick 2185, 15 x tick at
+// 0xFFFFFFF0, a whole number of beats).
+TEST(Timeline, RulesByTick) {
+    const uint32_t cases[][4] = {
+        {0, 1, 0, 1},   {899, 1, 0, 1}, {900, 2, 0, 1}, {919, 2, 0, 1},  {920, 2, 1, 1},
+        {921, 2, 0, 1}, {925, 2, 1, 1}, {999, 2, 0, 1}, {1000, 3, 0, 0}, {0xFFFFFFFF, 3, 0, 0}};
+    for (const auto& [tick, phase, flash, words] : cases) {
+        EXPECT_EQ(show_phase(tick), static_cast<ShowPhase>(phase)) << tick;
+        EXPECT_EQ(is_flash_tick(tick), flash != 0) << tick;
+        EXPECT_EQ(first_words_shown(tick), words != 0) << tick;
     }
-}
-
-// 15 degrees a tick, however far the count goes: 15 x tick x 65536 passes 32 bits at tick 2185,
-// 15 x tick at 0xFFFFFFF0, which is a whole number of beats.
-TEST(Timeline, BeatIsFifteenDegreesPerTickWithoutWrapping) {
-    const uint32_t cases[][2] = {{1008, 0},  {1012, 60},       {1014, 90},       {2185, 15},
+    const uint32_t beats[][2] = {{1008, 0},  {1012, 60},       {1014, 90},       {2185, 15},
                                  {2186, 30}, {0xFFFFFFF0u, 0}, {0xFFFFFFF6u, 90}};
-    for (const auto& [tick, degrees] : cases)
+    for (const auto& [tick, degrees] : beats)
         EXPECT_EQ(beat_sine(tick), deg_sin(static_cast<Fixed>(degrees << 16))) << tick;
 }
 
@@ -54,9 +43,6 @@ std::vector<uint32_t> launches(const std::vector<uint32_t>& readings, bool latch
 }
 
 TEST(Timeline, OneFigurePerBeatCycle) {
-    std::vector<uint32_t> every_tick;
-    for (uint32_t t = 990; t < 1080; ++t) every_tick.push_back(t);
-    EXPECT_EQ(launches(every_tick), (std::vector<uint32_t>{1001, 1021, 1045, 1069}));
     // Several readings within 13..19 of a cycle launch once; a cycle with no reading there
     // launches none; readings up to tick 1000 leave a held latch alone, 20 and above clear it.
     EXPECT_EQ(launches({1020, 1021, 1021, 1022, 1030, 1040, 1044, 1058, 1070, 1085, 1100, 1123}),

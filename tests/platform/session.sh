@@ -1,7 +1,6 @@
 # Sourced by the end-to-end scripts (which set $demo): a scratch folder $work, the program
 # started in the background and awaited, and a private X server with the program's window.
-# Every wait is bounded, so a broken display fails in seconds; what is started here is ended
-# on exit.
+# Every wait is bounded; what is started here is ended on exit.
 work=$(mktemp -d)
 xvfb_pid= demo_pid=
 cleanup() {
@@ -13,16 +12,14 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*"; [ -f "$work/err" ] && tail -c 600 "$work/err" | tr '\r' '\n' | tail -5; exit 1; }
 x11_call_limit=10 # seconds for one call of an X client (xdotool, xwininfo, import)
 
-# Runs $2... every 0.1 s until it succeeds; false once $1 seconds have passed in all (a
-# command that is slow each time cannot stretch the wait).
+# Runs $2... every 0.1 s until it succeeds; false once $1 seconds have passed in all.
 retry_for() {
-    local deadline=$((SECONDS + $1))
-    shift
+    local deadline=$((SECONDS + $1)); shift
     until "$@"; do [ "$SECONDS" -lt "$deadline" ] || return 1; sleep 0.1; done
 }
 
-# Xvfb on a free display, DISPLAY exported once it accepts connections, and the program on
-# it. -noreset: a server that resets when its last client leaves refuses connections at times.
+# Xvfb on a free display, DISPLAY exported once it accepts connections. -noreset: a server
+# that resets when its last client leaves refuses connections at times.
 start_xvfb() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
         >/dev/null 2>&1 &
@@ -33,8 +30,8 @@ start_xvfb() {
         fail "Xvfb does not accept connections within 10 s"
 }
 
-# The program in the background, its output in fresh files (an earlier run's lines must not
-# count), and the wait for its first frame-rate line.
+# The program in the background with fresh output files, awaited until its first FPS line
+# unless --no-wait.
 start_demo() {
     rm -f "$work/out" "$work/err"
     "$demo" >"$work/out" 2>"$work/err" &
@@ -42,20 +39,16 @@ start_demo() {
     [ "${1:-}" = --no-wait ] || retry_for 30 presenting || fail "no frame presented within 30 s"
 }
 presenting() {
-    grep -q 'FPS:' "$work/err" 2>/dev/null && return 0
-    kill -0 "$demo_pid" 2>/dev/null || fail "the program ended before presenting a frame"
-    return 1
+    grep -q 'FPS:' "$work/err" 2>/dev/null || { ended && fail "the program ended before presenting a frame"; false; }
 }
+ended() { ! kill -0 "$demo_pid" 2>/dev/null; }
 
 # Waits (10 s at most) for the program to end with status $1; $2 says after what.
 expect_exit() {
     retry_for 10 ended || fail "$2: still running after 10 s (hung?)"
-    wait "$demo_pid"
-    local rc=$?
-    demo_pid=
+    wait "$demo_pid"; local rc=$?; demo_pid=
     [ "$rc" -eq "$1" ] || fail "$2: exit status $rc, expected $1"
 }
-ended() { ! kill -0 "$demo_pid" 2>/dev/null; }
 
 # True when window $1 is mapped at the program's 800 x 480.
 window_is_shown() {
@@ -65,11 +58,10 @@ window_is_shown() {
         grep -q 'Width: 800$' <<<"$info" && grep -q 'Height: 480$' <<<"$info"
 }
 
-# Sets window_id to the program's shown window. Its first window can be replaced while the
-# video mode is set, so only a mapped one of its size counts, looked for once frames come.
+# Sets window_id to the program's shown window (its first window can be replaced while the
+# video mode is set, so only a mapped one of its size counts).
 window_of_pid() {
-    window_id=
-    retry_for 10 shown_window || fail "no mapped 800x480 window of the program within 10 s"
+    window_id= && retry_for 10 shown_window || fail "no mapped 800x480 window of the program within 10 s"
 }
 shown_window() {
     local id
