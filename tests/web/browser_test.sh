@@ -1,12 +1,9 @@
 #!/usr/bin/env bash
-# The browser build, built with emcmake into its own folder and checked in the system's
-# Chromium (and its music worklet in Node) against this build's capture tool, modplay and
-# frame benchmark (browser_test.mjs). Every step runs under a time limit.
+# The browser build (emcmake, in WEB_BUILD_DIR or build-web) checked by browser_test.mjs against
+# this build's capture, modplay and frame benchmark. Every step runs under a time limit.
 # Usage: browser_test.sh BUILD_DIR SANITIZED   (run from the repository root)
-# WEB_BUILD_DIR chooses the browser build's folder (default build-web).
 set -euo pipefail
-build=$1
-repo=$(cd "$(dirname "$0")/../.." && pwd)
+build=$1 repo=$(cd "$(dirname "$0")/../.." && pwd)
 here=$repo/tests/web web_build=${WEB_BUILD_DIR:-$repo/build-web}
 # Sanitizers change nothing in the browser build; the regular build's run checks it.
 [ "$2" = 1 ] && { echo "skipped: the browser check runs in the regular build"; exit 77; }

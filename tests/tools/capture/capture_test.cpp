@@ -1,7 +1,6 @@
-// capture: its parts (the palette in YCbCr, the container chosen by the file name, the headless
-// show's music clock at a chosen frame period), then the built executable: what it writes, what
-// it leaves behind when stopped, and its videos read back with FFmpeg's libraries, colours as a
-// player decodes them. Its command line is checked with the other tools' (tools.conventions).
+// capture: the palette in YCbCr, the container by file name, the music clock at a chosen frame
+// period; then the executable: what it writes, what a stop leaves, and its videos read back with
+// FFmpeg's libraries, colours as a player decodes them.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -27,9 +26,8 @@ extern "C" {
 
 namespace {
 
-// Each colour comes back within one step (8-bit YCbCr cannot hold every one exactly, but the
-// search finds an exact code for many), and greys carry no colour: a tint would show on the
-// black background and the white words.
+// Each colour comes back within one step (exactly for many), and greys carry no tint (it would
+// show on the black background and the white words).
 TEST(PaletteYcc, EveryColourComesBackWithinOneStepAndGreysUntinted) {
     const std::array<Ycc, 256> table = ycc_palette(palette);
     int exact = 0;
@@ -88,9 +86,8 @@ bool has(const std::string& text, const std::string& part) {
 
 class Capture : public ::testing::Test {
    protected:
-    // capture with `line` as its arguments ("@" for the scratch folder), run in the
-    // repository's root (which holds res/) under a time limit. `stop` sends SIGINT at the limit
-    // instead and gives capture's own exit status.
+    // capture with `line` ("@" for the scratch folder) in the repository's root under a time
+    // limit; `stop` sends SIGINT at the limit instead and gives capture's own exit status.
     ToolRun run(const std::string& line, int limit_s = 120, bool stop = false) const {
         return run_tool(std::string("timeout -k 5 ") + (stop ? "--preserve-status -s INT " : "") +
                             std::to_string(limit_s) + " " + shell_quoted(CAPTURE_EXE),
@@ -120,8 +117,7 @@ TEST_F(Capture, AStoppedVideoLeavesNoFileAndAnIgnoredHangUpStaysIgnored) {
         << r.err;
     EXPECT_FALSE(fs::exists(scratch_ / "stopped.mp4"));
 
-    // As under nohup: a hang-up sent once the video is begun (its file exists) must not end the
-    // run. The signal goes to capture itself; the time limit covers the whole script.
+    // As under nohup: a hang-up sent to capture once its video file exists must not end the run.
     const std::string path = shell_quoted(scratch_ / "show.mp4");
     const std::string script = "(trap '' HUP; exec " + shell_quoted(CAPTURE_EXE) + " --video " +
                                path + " --seconds 4 >/dev/null) & pid=$!; for i in $(seq 300); " +
@@ -132,8 +128,8 @@ TEST_F(Capture, AStoppedVideoLeavesNoFileAndAnIgnoredHangUpStaysIgnored) {
     EXPECT_TRUE(fs::exists(scratch_ / "show.mp4"));
 }
 
-// A video read back: what the container says, every frame and sample the decoders give, and
-// one frame as RGB decoded with the matrix and range the stream is tagged with.
+// A video read back: what the container says, every frame and sample decoded, and one frame as
+// RGB by the matrix and range the stream is tagged with.
 struct MediaFacts {
     std::string codecs;  // the decoders' names
     int32_t width = 0, height = 0, sample_rate = 0, channels = 0;
@@ -275,14 +271,13 @@ TEST_F(Capture, VideosHoldEveryFrameTheMusicAndTheExactPicture) {
         EXPECT_GE(f.audio_samples, samples);
         EXPECT_LE(f.audio_samples, samples + c.encoder_frame);
         EXPECT_GT(f.audio_peak, 0.05) << "the music after the intro is missing";
-        // The music starts when the intro's 300 frames (5 s) are over: its first sound comes as
-        // far into the video as into the music alone, within a few milliseconds of encoding.
+        // The music starts after the intro's 5 s, as far into the video as into the WAV (+- 5 ms).
         const double onset = first_sound(read_file(scratch_ / "music.wav"));
         ASSERT_GT(onset, 0);
         EXPECT_NEAR(f.first_sound, 5.0 + onset, 0.005);
 
-        // The picture as a player decodes it: compression noise is small and averages out; a
-        // wrong matrix or range shifts every coloured pixel one way.
+        // Compression noise is small and averages out; a wrong matrix or range shifts every
+        // coloured pixel one way.
         ASSERT_EQ(f.rgb.size(), want.rgb.size());
         double error_sum = 0, far = 0, bias[3] = {}, coloured = 0;
         for (size_t i = 0; i < f.rgb.size(); ++i) {

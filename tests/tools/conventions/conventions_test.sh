@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# One tool's executable against the command-line conventions, row by row: -h/--help prints
-# the usage on standard output and exits 0, wherever it stands; an unknown option or a bad
-# value names itself on standard error, then the usage, exit 2; any other failure is one line
-# on standard error, exit 1; and a run that fails writes nothing to standard output and
-# creates nothing. Each row runs in a fresh directory under a time limit; particles runs with
-# SDL's dummy drivers, so no window ever opens.
+# One tool's executable against the command-line conventions: help on standard output, exit 0,
+# wherever it stands; a bad argument named on standard error, then the usage, exit 2; any other
+# failure one line on standard error, exit 1, nothing written or created. Each row in a fresh
+# directory under a time limit, SDL on its dummy drivers.
 # usage: conventions_test.sh TOOL EXECUTABLE   (run from the repository root)
 set -u
 tool=$1 exe=$2 root=$PWD work=$(mktemp -d)
@@ -13,14 +11,10 @@ export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 failures=0 rows=0
 bad() { echo "FAIL: $tool $what: $1"; failures=$((failures + 1)); }
 
-# row STATUS SETUP PATTERN [ARGS...]
-#   SETUP    what the run directory holds first: "-" nothing, "res" a copy of res/, "dir" an
-#            empty directory named out, "file" a plain file named out
-#   PATTERN  an extended regular expression: the first line of standard output for status 0
-#            ("" for no check), the only line of standard error after "TOOL: " otherwise
-#   STATUS "1+" is a failure after the tool has begun its work: its standard output may hold
-#   what it did, lines naming what the show could not load may come first, and the last line
-#   is the tool's own.
+# row STATUS SETUP PATTERN [ARGS...]: SETUP "-" (nothing), "res" (a copy of res/), "dir" or
+# "file" (named out); PATTERN an ERE for standard output's first line (status 0, "" for none) or
+# standard error's only line after "TOOL: ". STATUS "1+": a failure after the work began, so
+# standard output may hold what was done and the tool's own line is standard error's last.
 row() {
     local want=$1 setup=$2 pattern=$3 rc before first loose=
     shift 3
@@ -82,8 +76,7 @@ resgen)
     row 1 - 'missing: No such file' missing
     row 1 file 'out: not a directory' out
     row 0 dir '^out/.*: [0-9]+ bytes$' out
-    # A small file fails only when it is closed (its bytes sit in the buffer until then): the
-    # reason given must be that failure's, not whatever errno held before.
+    # A small file fails only at its close: the reason must be that failure's, not a stale errno.
     mkdir "$work/full" && ln -s /dev/full "$work/full/pumpkin.mtl.part"
     what="[full disk]"
     timeout 60 "$exe" "$work/full" >/dev/null 2>"$work/err"
