@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# The program with each file of res/ broken in turn: missing, empty, a directory, cut in half,
-# 4 KiB of random bytes and a pipe. A broken model, material or image ends it before the window
-# opens, with status 1 and exactly one line on standard error naming the file and a fitting
-# reason, and nothing on standard output saying so again. A broken module does not stop the
-# show: it goes on and names the file and the reason in one line.
-# Headless (SDL's dummy drivers), each case in a scratch copy of res/.
+# The program (headless) with each file of res/ broken in turn: missing, empty, a directory, cut
+# in half, random bytes, a pipe. A broken model, material or image ends it before the window
+# opens: status 1, one line naming the file and a fitting reason. A broken module is named with
+# its reason in one line, and the show goes on.
 # usage: broken_resources.sh DEMO   (run from the repository root)
 set -u
 export LC_ALL=C SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
@@ -16,8 +14,7 @@ fail() { echo "FAIL: $file $how: $*"; failures=$((failures + 1)); }
 for i in $(seq 128); do printf '%s' "$i" | sha256sum | cut -c1-64; done | tr -d '\n' |
     tr a-f A-F | basenc --base16 -d >"$work/random"
 
-# A fresh copy of res/ with $file broken the way $how says, and the program run there for at
-# most $1 seconds.
+# A fresh copy of res/ with $file broken the way $how says, and the program there for $1 s at most.
 run_broken() {
     rm -rf "$work/case" && mkdir "$work/case" && cp -r "$res" "$work/case/res"
     local path=$work/case/res/$file

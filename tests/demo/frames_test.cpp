@@ -1,6 +1,5 @@
-// Whole frames of the show, drawn headless exactly as the capture tool draws them, against
-// reference images, to the pixel (all integer, and the random sequence restarts with the show).
-// When the look changes on purpose, regenerate them with
+// Whole frames of the show, drawn headless as capture draws them, equal to reference images to
+// the pixel. When the look changes on purpose, regenerate them with
 //   build/tools/capture/capture --out tests/demo/reference --frame 0 --frame 200 ...
 #include <gtest/gtest.h>
 

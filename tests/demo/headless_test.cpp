@@ -1,6 +1,5 @@
 // The headless show as the tools and the page restart it: starting again releases the show
-// before, the intro runs its 300 frames, and a show without music says so rather than waiting
-// for a clock that never moves.
+// before, and a show without music says so rather than wait for a clock that never moves.
 #include "demo/headless.h"
 
 #include <gtest/gtest.h>
@@ -21,15 +20,6 @@ TEST(Headless, StartingAgainReleasesTheShowBefore) {
     const size_t before = in_use();
     for (int i = 0; i < 3; ++i) ASSERT_EQ(headless_start(&show, nullptr, nullptr, nullptr), 0);
     EXPECT_LT(in_use(), before + 16 * 1024);  // a show kept holds over 600 KB
-    headless_stop();
-}
-
-// The music starts after exactly the intro's frames, counted from the show's first frame.
-TEST(Headless, TheIntroLasts300Frames) {
-    HeadlessShow show;
-    ASSERT_EQ(headless_start(&show, nullptr, nullptr, nullptr), 0);
-    while (intro_running() && show.frame < 1000) headless_next_frame(&show);
-    EXPECT_EQ(show.frame, 300u);
     headless_stop();
 }
 

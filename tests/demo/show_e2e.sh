@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The real program end to end under Xvfb with SDL's disk audio driver: it plays the intro and
-# the scene into phase 3 at a steady frame rate, shows the pumpkin and the words, records the
-# music, and ends with status 0 on SIGTERM.
+# The real program under Xvfb with SDL's disk audio: into phase 3 at a steady frame rate, the
+# pumpkin and the words on screen, the music recorded, status 0 on SIGTERM.
 # usage: show_e2e.sh DEMO   (run from the repository root)
 set -u
 demo=$1 run_seconds=${SHOW_E2E_SECONDS:-30}

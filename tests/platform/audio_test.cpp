@@ -1,6 +1,5 @@
-// The show's sound device: the module's player made looping and counting, the device opened
-// paused, and the callback's stream the player's own in whole frames, however SDL cuts it. The
-// reasons for a broken module are checked on the whole program (demo.broken_resources).
+// The show's sound device: the player looping and counting, the device opened paused, and the
+// callback's stream the player's own in whole frames, however SDL cuts it.
 #include "platform/sdl/audio.h"
 
 #include <SDL.h>

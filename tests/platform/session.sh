@@ -1,6 +1,5 @@
-# Sourced by the end-to-end scripts (which set $demo): a scratch folder $work, the program
-# started in the background and awaited, and a private X server with the program's window.
-# Every wait is bounded; what is started here is ended on exit.
+# Sourced by the end-to-end scripts (which set $demo): a scratch folder, the program in the
+# background, a private X server and the program's window. Every wait is bounded.
 work=$(mktemp -d)
 xvfb_pid= demo_pid=
 cleanup() {
@@ -18,8 +17,7 @@ retry_for() {
     until "$@"; do [ "$SECONDS" -lt "$deadline" ] || return 1; sleep 0.1; done
 }
 
-# Xvfb on a free display, DISPLAY exported once it accepts connections. -noreset: a server
-# that resets when its last client leaves refuses connections at times.
+# Xvfb on a free display (-noreset: one that resets with its last client refuses at times).
 start_xvfb() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
         >/dev/null 2>&1 &
@@ -30,8 +28,7 @@ start_xvfb() {
         fail "Xvfb does not accept connections within 10 s"
 }
 
-# The program in the background with fresh output files, awaited until its first FPS line
-# unless --no-wait.
+# The program with fresh output files, awaited until its first FPS line unless --no-wait.
 start_demo() {
     rm -f "$work/out" "$work/err"
     "$demo" >"$work/out" 2>"$work/err" &
@@ -58,8 +55,7 @@ window_is_shown() {
         grep -q 'Width: 800$' <<<"$info" && grep -q 'Height: 480$' <<<"$info"
 }
 
-# Sets window_id to the program's shown window (its first window can be replaced while the
-# video mode is set, so only a mapped one of its size counts).
+# Sets window_id to the program's mapped 800x480 window (the first may be replaced).
 window_of_pid() {
     window_id= && retry_for 10 shown_window || fail "no mapped 800x480 window of the program within 10 s"
 }

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The real program's exits: terminating signals, Escape released (not pressed), the window
-# closed by a WM_DELETE_WINDOW message, a display that cannot be opened, and the notice when
-# SDL falls back to a driver that shows nothing.
+# The real program's exits: signals, Escape released (not pressed), WM_DELETE_WINDOW, no
+# display, and the notice when SDL falls back to a driver that shows nothing.
 # usage: window_test.sh DEMO XCLOSE CASE [REPEATS]   (run from the repository root)
 set -u
 demo=$1 xclose=$2 case=$3 repeats=${4:-1}

@@ -2,7 +2,7 @@
 // (modplay's stream bit for bit, ticks where capture lists them), the page's intro, music and
 // sync through a stall and the background, and its stills equal to capture's PNG files.
 // Timings are printed, never checked.
-// node browser_test.mjs --site DIR --frames DIR --wav FILE --ticks FILE [--native-bench FILE.json]
+// node browser_test.mjs --site DIR --frames DIR --wav FILE --ticks FILE
 //   --frames, --ticks: capture's PNG files of the STILLS and its listing; --wav: modplay's first
 //   10 s of res/brumo.mod, looping.
 import fs from 'node:fs';
@@ -210,7 +210,7 @@ async function showTest(browser, base, problems) {
         `node ${rate.worklet}, its context the page's ${rate.ours}, SDL audio ${rate.sdlAudio}, ${streamed.toFixed(2)} s streamed in the window`);
   await inStepTest(browser, page);
   await page.close();
-  return {introMs: intro.ms, perSecond, perAudioSecond};
+  return {introMs: intro.ms, perSecond};
 }
 
 // Each frame's tick minus the tick heard when it was shown (the next refresh), by the page's
@@ -325,18 +325,11 @@ async function stillsTest(browser, base, problems) {
   return cost;
 }
 
-// The native benchmark's real time for the same frame in microseconds, from its JSON.
-function nativeFrame(file) {
-  const run = file && fs.existsSync(file) &&
-              JSON.parse(fs.readFileSync(file, 'utf8')).benchmarks.find((b) => b.name === 'BM_MainSceneFrame');
-  return run ? run.real_time * {ns: 1e-3, us: 1, ms: 1e3}[run.time_unit] : null;
-}
-
 async function main() {
   const o = {};
   for (let i = 2; i < process.argv.length; i += 2) o[process.argv[i].replace(/^--/, '')] = process.argv[i + 1];
   if (!o.site || !o.frames || !o.wav || !o.ticks) {
-    console.error('usage: browser_test.mjs --site DIR --frames DIR --wav FILE --ticks FILE [--native-bench FILE]');
+    console.error('usage: browser_test.mjs --site DIR --frames DIR --wav FILE --ticks FILE');
     process.exit(2);
   }
   workletTest(o.site, o.wav, o.ticks);
@@ -353,11 +346,8 @@ async function main() {
     const show = await showTest(browser, base, problems);
     const cost = await stillsTest(browser, base, problems);
     check(problems.length === 0, 'no console error or failed request', problems.join('; '));
-    const native = nativeFrame(o['native-bench']);
     console.log(`\nmeasured (reported, not checked): intro ${show.introMs.toFixed(0)} ms after the click; ` +
-                `${show.perSecond.toFixed(2)} ticks a second by the page's clock, ${show.perAudioSecond.toFixed(2)} ` +
-                `by the music's; phase-3 frame median ${cost.toFixed(0)} us` +
-                (native === null ? '' : `, ${native.toFixed(0)} us natively (bench_frame)`));
+                `${show.perSecond.toFixed(2)} ticks a second by the page's clock; phase-3 frame median ${cost.toFixed(0)} us`);
   } finally {
     await browser.close();
     server.close();

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The browser build (emcmake, in WEB_BUILD_DIR or build-web) checked by browser_test.mjs against
-# this build's capture, modplay and frame benchmark. Every step runs under a time limit.
+# this build's capture and modplay. Every step runs under a time limit.
 # Usage: browser_test.sh BUILD_DIR SANITIZED   (run from the repository root)
 set -euo pipefail
 build=$1 repo=$(cd "$(dirname "$0")/../.." && pwd)
@@ -31,10 +31,7 @@ timeout 300 "$build/tools/capture/capture" --out "$work/frames" \
     --frame 0 --frame 200 --frame 888 --frame 1383 --frame 1595 >"$work/ticks.txt"
 timeout 300 "$build/tools/modplay/modplay" "$repo/res/brumo.mod" -o "$work/music.wav" \
     --seconds 10 --loop >/dev/null
-[ -x "$build/bench/demo/bench_frame" ] && { timeout 300 "$build/bench/demo/bench_frame" \
-    --benchmark_filter=BM_MainSceneFrame --benchmark_out="$work/bench.json" \
-    --benchmark_out_format=json >/dev/null 2>&1 || rm -f "$work/bench.json"; }
 
 echo "== the page in Chromium"
 timeout 600 node "$here/browser_test.mjs" --site "$web_build/site" --frames "$work/frames" \
-    --ticks "$work/ticks.txt" --wav "$work/music.wav" --native-bench "$work/bench.json"
+    --ticks "$work/ticks.txt" --wav "$work/music.wav"
