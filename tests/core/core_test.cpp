@@ -14,11 +14,8 @@
 
 namespace {
 
-// A few entries to show what changed, and all 256 through a checksum.
-TEST(Palette, EntriesAndChecksum) {
-    const std::pair<int, uint32_t> cases[] = {
-        {6, 0xA8570000}, {17, 0x17171700}, {42, 0xFF7F0000}, {247, 0x2F304000}, {248, 0}};
-    for (const auto& [index, colour] : cases) EXPECT_EQ(palette[index], colour) << index;
+// All 256 entries through a checksum (the expansion cases below show entries 6 and 9).
+TEST(Palette, Checksum) {
     uint64_t sum = 14695981039346656037ull;  // FNV-1a
     for (uint32_t c : palette) sum = (sum ^ c) * 1099511628211ull;
     EXPECT_EQ(sum, 0xbead8d52c2d5ac25ull);

@@ -61,7 +61,6 @@ help() { row 0 - "^usage: $tool" "$@"; }
 
 case $tool in
 particles)
-    help --help
     help --frames 5 -h
     row 2 - '--bogus: unknown option' --bogus
     row 2 - '--frames: needs a value' --frames
@@ -107,7 +106,6 @@ font_preview)
     [ -s "$work/run$((rows - 1))/a.png" ] || bad "no PNG written" ;;
 capture)
     help --out x -h --every 0
-    help --help
     row 2 - '--bogus: unknown option' --bogus
     row 2 - 'nothing to write' --seconds 2
     row 2 - '--seconds: 0 s from 3 s holds no frame' --out png --from 3 --seconds 0
@@ -130,8 +128,6 @@ modplay)
     row 2 - 'no module given' -o x.wav
     row 2 - 'b.mod: unexpected argument' a.mod b.mod -o x.wav
     row 1 - 'missing.mod: cannot open: No such file or directory$' missing.mod -o x.wav
-    row 1 dir 'out: is a directory$' out -o x.wav
-    row 1 file 'out: too short for a module header' out -o x.wav
     row 1 res 'res/tunnel.pcx: not a 4-channel module' res/tunnel.pcx -o x.wav ;;
 *) echo "unknown tool $tool"; exit 2 ;;
 esac

@@ -10,6 +10,7 @@
 
 #include "music/mod_builder.h"
 #include "tools/run_tool.h"
+#include "wav_file.h"
 
 namespace {
 
@@ -53,21 +54,6 @@ class Modplay : public testing::Test {
     ScratchDir dir_;
     std::vector<uint8_t> song_;
 };
-
-// The sample frames of a WAV file whose header says what it holds.
-std::vector<int16_t> wav_samples(const std::string& bytes) {
-    const auto u32 = [&bytes](size_t at) {
-        uint32_t v = 0;
-        for (int k = 3; k >= 0; --k) v = v << 8 | static_cast<uint8_t>(bytes[at + k]);
-        return v;
-    };
-    if (bytes.size() < 44 || bytes.substr(0, 4) != "RIFF" || bytes.substr(8, 8) != "WAVEfmt " ||
-        u32(24) != 44100 || u32(40) != bytes.size() - 44 || u32(4) != bytes.size() - 8)
-        return {};
-    std::vector<int16_t> samples((bytes.size() - 44) / 2);
-    std::memcpy(samples.data(), bytes.data() + 44, 2 * samples.size());
-    return samples;
-}
 
 TEST_F(Modplay, WavFilesAndFailures) {
     constexpr uint64_t kSong = ~0ull;  // the song's own length
@@ -125,7 +111,14 @@ TEST_F(Modplay, WavFilesAndFailures) {
         player_set_looping(p.get(), c.loop);
         std::vector<int16_t> expected(2 * frames);
         player_render_s16(p.get(), expected.data(), static_cast<int32_t>(frames));
-        EXPECT_TRUE(wav_samples(read_file(dir_ / "out.wav")) == expected);
+        // The whole file as the WAV writer (pinned by writers_test) writes those frames.
+        WavFile want;
+        std::string error;
+        ASSERT_TRUE(want.open(dir_ / "want.wav", 44100, 0, &error) &&
+                    want.append(expected.data(), static_cast<int32_t>(frames), &error) &&
+                    want.finish(&error))
+            << error;
+        EXPECT_TRUE(read_file(dir_ / "out.wav") == read_file(dir_ / "want.wav"));
         fs::remove(dir_ / "out.wav");
     }
 }
