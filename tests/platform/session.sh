@@ -13,7 +13,8 @@ x11_call_limit=10 # seconds for one call of an X client (xdotool, xwininfo, impo
 
 # Runs $2... every 0.1 s until it succeeds; false once $1 seconds have passed in all.
 retry_for() {
-    local deadline=$((SECONDS + $1)); shift
+    local deadline=$((SECONDS + $1))
+    shift
     until "$@"; do [ "$SECONDS" -lt "$deadline" ] || return 1; sleep 0.1; done
 }
 
@@ -36,14 +37,18 @@ start_demo() {
     [ "${1:-}" = --no-wait ] || retry_for 30 presenting || fail "no frame presented within 30 s"
 }
 presenting() {
-    grep -q 'FPS:' "$work/err" 2>/dev/null || { ended && fail "the program ended before presenting a frame"; false; }
+    grep -q 'FPS:' "$work/err" 2>/dev/null && return 0
+    ended && fail "the program ended before presenting a frame"
+    return 1
 }
 ended() { ! kill -0 "$demo_pid" 2>/dev/null; }
 
 # Waits (10 s at most) for the program to end with status $1; $2 says after what.
 expect_exit() {
     retry_for 10 ended || fail "$2: still running after 10 s (hung?)"
-    wait "$demo_pid"; local rc=$?; demo_pid=
+    wait "$demo_pid"
+    local rc=$?
+    demo_pid=
     [ "$rc" -eq "$1" ] || fail "$2: exit status $rc, expected $1"
 }
 
@@ -57,7 +62,8 @@ window_is_shown() {
 
 # Sets window_id to the program's mapped 800x480 window (the first may be replaced).
 window_of_pid() {
-    window_id= && retry_for 10 shown_window || fail "no mapped 800x480 window of the program within 10 s"
+    window_id=
+    retry_for 10 shown_window || fail "no mapped 800x480 window of the program within 10 s"
 }
 shown_window() {
     local id

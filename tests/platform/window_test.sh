@@ -11,7 +11,8 @@ signals-dummy | signals-x11)
     if [ "$case" = signals-x11 ]; then start_xvfb; else export SDL_VIDEODRIVER=dummy; fi
     for _ in $(seq "$repeats"); do
         for sig in INT QUIT HUP TERM; do
-            start_demo && kill -"$sig" "$demo_pid"
+            start_demo
+            kill -"$sig" "$demo_pid"
             expect_exit 0 "SIG$sig ($SDL_VIDEODRIVER driver)"
         done
     done ;;
@@ -28,12 +29,16 @@ close-x11)
     timeout 10 "$xclose" "$window_id" || fail "xclose failed"
     expect_exit 0 "window closed" ;;
 no-display)
-    unset DISPLAY && export SDL_VIDEODRIVER=x11 && start_demo --no-wait
+    unset DISPLAY
+    export SDL_VIDEODRIVER=x11
+    start_demo --no-wait
     expect_exit 1 "no display"
     grep -q '^demo: ' "$work/err" || fail "no message on standard error"
     grep -q 'FPS:' "$work/err" && fail "frames were presented without a display" ;;
 fallback-notice)
-    unset DISPLAY SDL_VIDEODRIVER && start_demo && kill -TERM "$demo_pid"
+    unset DISPLAY SDL_VIDEODRIVER
+    start_demo
+    kill -TERM "$demo_pid"
     grep -q "no window is shown" "$work/err" || fail "no notice about the invisible driver"
     expect_exit 0 "SIGTERM (fallback driver)" ;;
 *) echo "unknown case $case"; exit 2 ;;
