@@ -1,6 +1,6 @@
-// The shared command-line library through a small tool's parser: values taken, usage errors
-// naming the argument (status 2), help (status 0) and failures (status 1). conventions_test.sh
-// checks every tool's executable.
+// The shared command-line library's edge cases through a small tool's parser: values taken or
+// refused (status 2, the usage after), help wherever it stands. The messages and statuses every
+// tool gives are checked on the executables by conventions_test.sh.
 #include "cli.h"
 
 #include <gtest/gtest.h>
@@ -53,7 +53,6 @@ TEST(CommandLineDeathTest, ValuesTakenAndUsageErrorsThatNameTheArgument) {
         std::initializer_list<const char*> args;
         const char* err;  // a regular expression: standard error's first line
     } cases[] = {
-        {{}, "0 0 0 "},
         {{"--count", "18446744073709551615"}, "18446744073709551615 0 0 "},
         {{"--count", "007", "--level", "0"}, "7 0 0 "},
         {{"--level", "2", "--level", "10"}, "0 10 0 "},
@@ -61,17 +60,11 @@ TEST(CommandLineDeathTest, ValuesTakenAndUsageErrorsThatNameTheArgument) {
         {{"--seconds", ".25"}, "0 0 0.25 "},
         {{"--seconds", "600"}, "0 0 600 "},
         {{"--name", "-h"}, "0 0 0 -h"},  // a value is taken as it is
-        {{"--bogus"}, "tool: --bogus: unknown option"},
-        {{"input.txt"}, "tool: input.txt: unexpected argument"},
         {{"-"}, "tool: -: unexpected argument"},
-        {{"--count"}, "tool: --count: needs a value"},
-        {{"--count", "0"}, "tool: --count: needs a whole number of at least 1, got 0"},
         {{"--count", "-1"}, "tool: --count: .* got -1"},
         {{"--count", "3x"}, "tool: --count: .* got 3x"},
         {{"--count", "18446744073709551616"}, "tool: --count: .* got 18446744073709551616"},
         {{"--level", "11"}, "tool: --level: needs a whole number from 0 to 10, got 11"},
-        {{"--seconds", "-1"},
-         "tool: --seconds: needs a number of seconds from 0 to 600 .like 1.5., got -1"},
         {{"--seconds", "600.5"}, "tool: --seconds: .* got 600.5"},
         {{"--seconds", "0x10"}, "tool: --seconds: .* got 0x10"},
         {{"--seconds", "."}, "tool: --seconds: .* got \\."},
@@ -85,8 +78,7 @@ TEST(CommandLineDeathTest, ValuesTakenAndUsageErrorsThatNameTheArgument) {
     }
 }
 
-// Help goes to standard output wherever it stands; help that cannot be written is a failure;
-// a failure is one line without the usage.
+// Help goes to standard output wherever it stands; help that cannot be written is a failure.
 TEST(CommandLineDeathTest, HelpAndFailures) {
     const ScratchDir dir;
     const std::string out = dir / "out";
@@ -94,17 +86,12 @@ TEST(CommandLineDeathTest, HelpAndFailures) {
         if (std::freopen(path.c_str(), "w", stdout) == nullptr) std::_Exit(3);
         parse(args);
     };
-    for (const auto& args : {std::initializer_list<const char*>{"-h"},
-                             {"--help"},
-                             {"--count", "3", "--help"},
-                             {"--help", "--bogus"}}) {
+    for (const auto& args : {std::initializer_list<const char*>{"-h"}, {"--help", "--bogus"}}) {
         EXPECT_EXIT(parse_to(out, args), testing::ExitedWithCode(0), "^$");
         EXPECT_EQ(read_file(out), kUsage);
     }
     EXPECT_EXIT(parse_to("/dev/full", {"--help"}), testing::ExitedWithCode(1),
                 "^tool: cannot write the usage");
-    EXPECT_EXIT(cli_fail("tool", "cannot open %s: %s", "in.txt", "gone"),
-                testing::ExitedWithCode(1), "^tool: cannot open in.txt: gone\n$");
 }
 
 }  // namespace
