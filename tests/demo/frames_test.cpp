@@ -18,8 +18,7 @@ TEST(ShowFrames, MatchTheReferenceImages) {
     HeadlessShow show;
     ASSERT_EQ(headless_start(&show, "res/brumo.mod", nullptr, nullptr), 0);
     std::vector<uint32_t> surface(SCREEN_WIDTH * SCREEN_HEIGHT);
-    // The intro's first and a middle frame; phase 1 near tick 500; the first flash (tick 920);
-    // phase 3 with figures in flight (tick 1100).
+    // Intro (two), phase 1 (tick 500), the first flash (920), phase 3 with figures (1100).
     for (const char* frame : {"00000", "00200", "00888", "01383", "01595"}) {
         while (show.frame <= std::stoull(frame)) headless_next_frame(&show);
         expand_frame(rgbx_surface_palette(), framebuffer.pixels, FRAME_WIDTH, FRAME_HEIGHT,

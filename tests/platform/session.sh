@@ -9,7 +9,7 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; [ -f "$work/err" ] && tail -c 600 "$work/err" | tr '\r' '\n' | tail -5; exit 1; }
-x11_call_limit=10 # seconds for one call of an X client (xdotool, xwininfo, import)
+x11_call_limit=10 # seconds for one call of an X client
 
 # Runs $2... every 0.1 s until it succeeds; false once $1 seconds have passed in all.
 retry_for() {

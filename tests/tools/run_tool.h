@@ -39,8 +39,7 @@ struct ToolRun {
     std::string out, err;
 };
 
-// Runs `command` (already quoted, a time limit in front) with `args` in `dir`, standard input
-// from `input`.
+// Runs `command` (quoted, a time limit in front) with `args` in `dir`, standard input `input`.
 inline ToolRun run_tool(const std::string& command, const std::vector<std::string>& args,
                         const std::filesystem::path& dir, const std::string& input = "/dev/null") {
     const ScratchDir io;
