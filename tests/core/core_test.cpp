@@ -1,5 +1,4 @@
-// The SDL-free core: the palette, the frame doubled into surfaces of any channel layout, the
-// frame pacing and its rate line, and the random sequence against the C library's rand().
+// The SDL-free core: palette, frame expansion, pacing, and the random sequence against rand().
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -36,8 +35,7 @@ TEST(Expansion, PlacesEachChannelUnderItsMask) {
     }
 }
 
-// Every destination pixel is its source pixel's colour; the pixels past each row's end (a
-// wider pitch) are left alone. The odd size runs the per-pixel tail after the wide stores.
+// Each pixel doubled, past-the-row pitch left alone; the odd size runs the per-pixel tail.
 TEST(Expansion, DoublesEveryPixelIntoTheRowsOnly) {
     SurfacePalette colours;
     make_surface_palette(0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000, &colours);
@@ -58,8 +56,7 @@ TEST(Expansion, DoublesEveryPixelIntoTheRowsOnly) {
     }
 }
 
-// The rest of 17 ms is waited out; a 0 ms frame is not held; the clock may wrap (5 ms) or
-// read behind the stamp. The rate line follows the frame's length.
+// The rest of 17 ms is waited (none after 0 ms, a wrapped or lagging clock); the rate line.
 TEST(Pacing, WaitAndFrameRateLine) {
     const uint32_t waits[][3] = {{1000, 1005, 12},    {1000, 1001, 16},  {1000, 1016, 1},
                                  {1000, 1017, 0},     {1000, 1030, 0},   {1000, 1000, 0},

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# The program (headless) with each file of res/ broken in turn: missing, empty, a directory, cut
-# in half, random bytes, a pipe. A broken model, material or image ends it before the window
-# opens: status 1, one line naming the file and a fitting reason. A broken module is named with
-# its reason in one line, and the show goes on.
+# The program (headless) with each res/ file missing, empty, a directory, half, random or a pipe:
+# a model, material or image is refused before the window opens (status 1, one line naming the
+# file and reason); a module is named with its reason in one line and the show goes on.
 # usage: broken_resources.sh DEMO   (run from the repository root)
 set -u
 export LC_ALL=C SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
@@ -43,8 +42,7 @@ expect_refusal() {
     fi
 }
 
-# The show goes on: still running when the time limit ends it a second later (status 124), with
-# one line "res/FILE: $reason".
+# The show goes on (its 1 s time limit ends it: 124), with one line "res/FILE: $reason".
 expect_show() {
     (run_broken 1)
     local rc=$? lines
@@ -57,9 +55,8 @@ expect_show() {
 
 gone='cannot open: No such file or directory' dir='is a directory' not_pcx='not a PCX image'
 cut_short='cut short \([0-9]+ of [0-9]+ bytes' silent='; playing without music'
-# file | missing | empty | directory | half | random (the random bytes may read as one reason
-# or another: the last field takes the rest of the row, alternatives included); a pipe is
-# "not a regular file" (one nobody writes to would hold start-up for ever).
+# file | missing | empty | directory | half | random (the rest of the row: alternatives); a pipe
+# is "not a regular file" (one nobody writes to would hold start-up for ever).
 table=(
     "tunnel.pcx|$gone|empty|$dir|$cut_short|$not_pcx"
     "pumpkin.obj|$gone|empty|$dir|no usable face|no usable face|unusable face"

@@ -1,5 +1,4 @@
-// Whole frames of the show, drawn headless as capture draws them, equal to reference images to
-// the pixel. When the look changes on purpose, regenerate them with
+// Whole frames drawn headless as capture draws them equal the reference images; regenerate with
 //   build/tools/capture/capture --out tests/demo/reference --frame 0 --frame 200 ...
 #include <gtest/gtest.h>
 

@@ -1,6 +1,5 @@
-// The show: the main timeline's rules by tick, the main loop's frames with the tick count set by
-// hand (whole frames are checked in frames_test), and the headless show as the tools and the page
-// restart it.
+// The show: the timeline's rules by tick, the main loop with the tick set by hand (whole frames
+// are in frames_test), and the headless show as the tools and the page restart it.
 #include <gtest/gtest.h>
 #include <malloc.h>
 
@@ -18,9 +17,8 @@
 
 namespace {
 
-// Phase (1 turn, 2 tilt, 3 pulse), flash and first words by tick; then the beat: 15 degrees a
-// tick however far the count goes (15 x tick x 65536 passes 32 bits at tick 2185, 15 x tick at
-// 0xFFFFFFF0, a whole number of beats).
+// Phase (1 turn, 2 tilt, 3 pulse), flash and first words; the beat, 15 degrees a tick however far
+// (15 x tick x 65536 passes 32 bits at tick 2185, 15 x tick at 0xFFFFFFF0).
 TEST(Timeline, RulesByTick) {
     const uint32_t cases[][4] = {
         {0, 1, 0, 1},   {899, 1, 0, 1}, {900, 2, 0, 1}, {919, 2, 0, 1},  {920, 2, 1, 1},
@@ -53,8 +51,7 @@ TEST(Timeline, OneFigurePerBeatCycle) {
     EXPECT_EQ(launches({1000, 1045, 1052, 1069}, true), std::vector<uint32_t>{1069});
 }
 
-// Each frame's angles come from the tick read after the frame before, as do the figures; the
-// flash is the tick's own. The pumpkin is an empty mesh: the matrices are what is checked.
+// Angles and figures come from the tick read after the frame before; the flash from its own.
 TEST(MainLoop, AnglesComeFromTheTickReadAfterTheFrameBefore) {
     frame_attach_storage();
     ASSERT_EQ(create_demo_font(), 0);

@@ -1,5 +1,4 @@
-// The show's sound device: the player looping and counting, the device opened paused, and the
-// callback's stream the player's own in whole frames, however SDL cuts it.
+// The show's sound device: opened paused, the player looping, its stream in whole frames.
 #include "platform/sdl/audio.h"
 
 #include <SDL.h>
@@ -61,8 +60,7 @@ std::vector<uint8_t> song() {
     return b.build();
 }
 
-// Sample data cut short: named with both sizes, and what is there plays. No music: the device
-// plays silence. No device: one line on standard output.
+// Short sample data named with both sizes and played; no music: silence; no device: one line.
 TEST_F(Audio, BrokenModulesAndNoDevice) {
     const std::vector<uint8_t> whole = song(), cut(whole.begin(), whole.end() - 400);
     EXPECT_EQ(start(cut),
@@ -82,8 +80,7 @@ TEST_F(Audio, BrokenModulesAndNoDevice) {
     EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
 }
 
-// The stream in uneven pieces (a partial frame and an empty piece among them, then one far
-// longer than a device buffer) is the player's, and the ticks follow the frames rendered.
+// Uneven pieces (a partial frame, an empty one, one past a buffer) give the player's stream.
 TEST_F(Audio, PausedLoopingAndTheCallbackRendersThePlayersStream) {
     const std::vector<uint8_t> bytes = song();
     const uint32_t ticks = tick_count.load(), rows = row_count.load();

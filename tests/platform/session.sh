@@ -1,5 +1,4 @@
-# Sourced by the end-to-end scripts (which set $demo): a scratch folder, the program in the
-# background, a private X server and the program's window. Every wait is bounded.
+# For the e2e scripts (which set $demo): scratch folder, program, Xvfb, window; bounded waits.
 work=$(mktemp -d)
 xvfb_pid= demo_pid=
 cleanup() {

@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# The real program's exits: signals, Escape released (not pressed), WM_DELETE_WINDOW, no
-# display, and the notice when SDL falls back to a driver that shows nothing.
+# The program's exits: signals, Escape released, WM_DELETE_WINDOW, no display, invisible driver.
 # usage: window_test.sh DEMO XCLOSE CASE [REPEATS]   (run from the repository root)
 set -u
 demo=$1 xclose=$2 case=$3 repeats=${4:-1}

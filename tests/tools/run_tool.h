@@ -1,5 +1,4 @@
-// What the tools' tests share: a scratch folder removed afterwards, a file read whole, and a
-// built tool run as a user would run it, through the shell, with what it printed kept.
+// For the tools' tests: a scratch folder, a file read whole, a built tool run through the shell.
 #pragma once
 
 #include <sys/wait.h>

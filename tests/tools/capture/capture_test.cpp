@@ -1,6 +1,5 @@
-// capture: the palette in YCbCr, the container by file name, the music clock at a chosen frame
-// period; then the executable: what it writes, what a stop leaves, and its videos read back with
-// FFmpeg's libraries, colours as a player decodes them.
+// capture: YCbCr palette, container by name, music clock; the executable's files, what a stop
+// leaves, and its videos read back with FFmpeg's libraries, colours as a player decodes them.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -26,8 +25,7 @@ extern "C" {
 
 namespace {
 
-// Each colour comes back within one step (exactly for many), and greys carry no tint (it would
-// show on the black background and the white words).
+// Each colour comes back within one step (many exactly); greys carry no tint.
 TEST(PaletteYcc, EveryColourComesBackWithinOneStepAndGreysUntinted) {
     const std::array<Ycc, 256> table = ycc_palette(palette);
     int exact = 0;
@@ -56,9 +54,8 @@ TEST(VideoName, TheExtensionChoosesTheContainerInAnyCase) {
         EXPECT_EQ(video_container_for(path), container) << "'" << path << "'";
 }
 
-// Frame k's first music sample at period N/D ms: k x 17 ms at 44100 Hz rounded down (749.7
-// samples a frame); exactly 735 at sixty a second however far; the largest terms, where
-// k x 65535 x 44100 would pass 64 bits. A bad period leaves the last good one.
+// Frame k's first sample at N/D ms: rounded down, not summed per frame; no 64-bit overflow at
+// the largest terms. A bad period leaves the last good one.
 TEST(HeadlessClock, MusicSamplesFollowTheFramePeriod) {
     const uint64_t cases[][4] = {{17, 1, 1, 749},
                                  {17, 1, 1000, 749700},
@@ -95,8 +92,7 @@ class Capture : public ::testing::Test {
     ScratchDir scratch_;
 };
 
-// A frame is listed with the tick it was drawn at; the WAV holds the music rendered up to the
-// last frame drawn: 1384 frames, the last 1084 after the intro, 1084 x 17 ms at 44100 Hz.
+// Frames listed with their ticks; the WAV ends with the last frame (1084 after the intro).
 TEST_F(Capture, FramesListTheirTicksAndTheWavEndsWithTheLastFrame) {
     const ToolRun r = run("--out @/png --frame 1383 --wav @/music.wav");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -126,8 +122,7 @@ TEST_F(Capture, AStoppedVideoLeavesNoFileAndAnIgnoredHangUpStaysIgnored) {
     EXPECT_TRUE(fs::exists(scratch_ / "show.mp4"));
 }
 
-// A video read back: what the container says, every frame and sample decoded, and one frame as
-// RGB by the matrix and range the stream is tagged with.
+// A video read back: its header, every frame and sample, one frame as RGB as tagged.
 struct MediaFacts {
     std::string header;                           // "h264 aac 800x480 60 fps 44100 Hz 2 channels"
     double video_end = 0;                         // the last frame's end (s)

@@ -1,6 +1,5 @@
-// The shared command-line library's edge cases through a small tool's parser: values taken or
-// refused (status 2, the usage after), help wherever it stands. The messages and statuses every
-// tool gives are checked on the executables by conventions_test.sh.
+// The command-line library's edge cases through a small parser (messages and statuses of each
+// tool are checked on its executable by conventions_test.sh).
 #include "cli.h"
 
 #include <gtest/gtest.h>
@@ -19,8 +18,7 @@ namespace {
 // No regular-expression characters: it stands for itself in the expected standard error.
 constexpr const char* kUsage = "usage: tool --count N --level N --seconds S --name X\n";
 
-// A tool's loop over its arguments, as every tool writes it. What it took goes to standard error
-// as "count level seconds name", and it exits 0.
+// A tool's argument loop; prints "count level seconds name" on standard error and exits 0.
 [[noreturn]] void parse(std::initializer_list<const char*> args) {
     std::vector<std::string> storage{"tool"};
     storage.insert(storage.end(), args.begin(), args.end());

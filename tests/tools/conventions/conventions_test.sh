@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# One tool's executable against the command-line conventions: help on standard output, exit 0,
-# wherever it stands; a bad argument named on standard error, then the usage, exit 2; any other
-# failure one line on standard error, exit 1, nothing written or created. Each row in a fresh
-# directory under a time limit, SDL on its dummy drivers.
+# One tool against the conventions: help on standard output (0); a bad argument named, then the
+# usage (2); other failures one line (1), nothing written. Rows run in fresh folders, time-limited.
 # usage: conventions_test.sh TOOL EXECUTABLE   (run from the repository root)
 set -u
 tool=$1 exe=$2 root=$PWD work=$(mktemp -d)
@@ -11,10 +9,9 @@ export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 failures=0 rows=0
 bad() { echo "FAIL: $tool $what: $1"; failures=$((failures + 1)); }
 
-# row STATUS SETUP PATTERN [ARGS...]: SETUP "-" (nothing), "res" (a copy of res/), "dir" or
-# "file" (named out); PATTERN an ERE for standard output's first line (status 0, "" for none) or
-# standard error's only line after "TOOL: ". STATUS "1+": a failure after the work began, so
-# standard output may hold what was done and the tool's own line is standard error's last.
+# row STATUS SETUP PATTERN [ARGS...]: SETUP "-", "res" (a copy), "dir" or "file" (named out);
+# PATTERN an ERE for the first output line (status 0) or the error line after "TOOL: ". "1+": a
+# failure after work began; the tool's line is the last on standard error.
 row() {
     local want=$1 setup=$2 pattern=$3 rc before first loose=
     shift 3

@@ -1,5 +1,4 @@
-// modplay as a user runs it: WAV files bit for bit what the player renders, of the asked or
-// played length; failures that name the file and create nothing; playing through the device.
+// modplay as run: WAV files as the player renders them; failures named, nothing left; the device.
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -1,5 +1,4 @@
-// The tools' file writers: a WAV file says what it holds after every piece, and a write that
-// fails only when the file is closed is still reported, with the file and the system's reason.
+// The tools' file writers: WAV headers kept current; failures at close named with their reason.
 #include <gtest/gtest.h>
 
 #include <string>
