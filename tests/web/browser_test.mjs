@@ -1,10 +1,7 @@
-// The browser build in headless Chromium against the native program: the music worklet in Node
-// (modplay's stream bit for bit, ticks where capture lists them), the page's intro, music and
-// sync through a stall and the background, and its stills equal to capture's PNG files.
-// Timings are printed, never checked.
-// node browser_test.mjs --site DIR --frames DIR --wav FILE --ticks FILE
-//   --frames, --ticks: capture's PNG files of the STILLS and its listing; --wav: modplay's first
-//   10 s of res/brumo.mod, looping.
+// The browser build in headless Chromium against the native program: the worklet against modplay
+// and capture's ticks, the page's intro, music and sync, its stills against capture's PNG files.
+// node browser_test.mjs --site DIR --frames DIR (capture's STILLS) --wav FILE (modplay, 10 s,
+//   looping) --ticks FILE (capture's listing). Timings are printed, never checked.
 import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
@@ -14,8 +11,7 @@ import vm from 'node:vm';
 import puppeteer from 'puppeteer-core';
 
 const REPO = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
-const STILLS = {0: 'intro, first frame', 200: 'intro', 888: 'phase 1', 1383: 'first flash',
-                1595: 'phase 3 with figures'};
+const STILLS = {0: 'intro', 200: 'intro', 888: 'phase 1', 1383: 'first flash', 1595: 'phase 3, figures'};
 const [RATE, BLOCK, REFRESH_MS] = [44100, 128, 1000 / 60];  // render quantum; headless display
 const [SPIN_MS, BACKGROUND_MS, BACK_IN_STEP_FRAMES, SYNC_FRAMES] = [1000, 5000, 3, 120];
 const [RATE_WINDOW_MS, COST_FRAMES, INTRO_WAIT_MS, MUSIC_WAIT_MS] = [10000, 600, 30000, 60000];
@@ -69,8 +65,7 @@ function workletTest(site, wavFile, ticksFile) {
     processor.process([], [out]);
     scope.currentFrame += BLOCK;
   };
-  // The first 10 s against modplay's WAV (16-bit stereo after a 44-byte header), then on to the
-  // last still's music frame for the tick counts: show frame k is drawn at (k - 300) x 17 ms.
+  // modplay's WAV (after 44 header bytes), then on to the last still (frame k: (k - 300) x 17 ms).
   processor.port.onmessage({data: 'start'});
   const pcm = new Int16Array(new Uint8Array(fs.readFileSync(wavFile).subarray(44)).buffer);
   const listing = [...fs.readFileSync(ticksFile, 'utf8').matchAll(/^frame (\d+) .* tick (\d+)$/gm)]
@@ -87,8 +82,7 @@ function workletTest(site, wavFile, ticksFile) {
         `the worklet plays the native player's ${(pcm.length / 2 / RATE).toFixed(1)} s bit for bit`,
         `${differing.length} frames differ, the first at ${differing[0]}`);
 
-  // Chromium sometimes shows a block the previous block's frame, then the right one again: the
-  // stream is whole. Blocks the device went without are a hole.
+  // A block shown the previous block's frame, then the right one, is whole; a skipped one a hole.
   const underruns = [0, 2 * BLOCK, 2 * BLOCK].map((step) => {
     scope.currentFrame += step - BLOCK;
     block();
@@ -105,8 +99,7 @@ function workletTest(site, wavFile, ticksFile) {
         counted.map((l) => `frame ${l.frame}: tick ${l.tick}, worklet ${l.worklet}`).join('; '));
 }
 
-// A page with every console error, exception or failed request counted against it, and an exact
-// PNG decoder.
+// A page with every console error, exception or failed request counted; an exact PNG decoder.
 async function openPage(browser, base, name, problems) {
   const page = await browser.newPage();
   page.on('console', (m) => {
@@ -192,8 +185,7 @@ async function showTest(browser, base, problems) {
   return {introMs: intro.ms, perSecond};
 }
 
-// Each frame's tick minus the tick heard when it was shown (the next refresh), by the page's
-// output timestamp and the worklet's tick ends; frames before the first reported end are left out.
+// Each frame's tick minus the tick heard at the next refresh (none before the first tick end).
 function inStep(frames, reports) {
   const ends = reports.flatMap((r) => r.boundaries.map((frame, i) => ({tick: r.ticks - r.boundaries.length + 1 + i, frame})));
   const shift = reports[0].contextFrame - reports[0].streamFrame;

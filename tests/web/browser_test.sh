@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# The browser build (emcmake, in WEB_BUILD_DIR or build-web) checked by browser_test.mjs against
-# this build's capture and modplay. Every step runs under a time limit.
+# The browser build (in WEB_BUILD_DIR or build-web) against this build's capture and modplay.
 # Usage: browser_test.sh BUILD_DIR SANITIZED   (run from the repository root)
 set -euo pipefail
 build=$1 repo=$(cd "$(dirname "$0")/../.." && pwd)

@@ -97,7 +97,6 @@ TEST_F(Capture, FramesListTheirTicksAndTheWavEndsWithTheLastFrame) {
     const ToolRun r = run("--out @/png --frame 1383 --wav @/music.wav");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(has(r.out, "frame 1383  time 23.511 s  tick 920\n")) << r.out;
-    EXPECT_TRUE(fs::exists(scratch_ / "png/frame_01383.png"));
     EXPECT_EQ(fs::file_size(scratch_ / "music.wav"), 44u + 4u * (1084 * 17 * 44100 / 1000));
     EXPECT_TRUE(has(r.out, "wrote " + scratch_ / "music.wav" + ": 18.428 s of music")) << r.out;
 }

@@ -20,8 +20,7 @@ void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
 }
 
-// A fresh folder: song.mod (ends by itself), cut.mod (sample data cut short), named.mod (control
-// characters in names), endless.mod (almost two hours) and links to /dev/full and /dev/null.
+// song.mod (ends), cut.mod (short samples), named.mod (control characters), endless.mod (2 h).
 class Modplay : public testing::Test {
    protected:
     void SetUp() override {
