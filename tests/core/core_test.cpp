@@ -1,5 +1,4 @@
-// The SDL-free core: the palette, the frame doubled into surfaces of any channel layout, the
-// frame pacing and its rate line, and the random sequence against the C library's rand().
+// The SDL-free core: palette, frame expansion, pacing, and the random sequence against rand().
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -14,43 +13,29 @@
 
 namespace {
 
-// A few entries by value, and all 256 through a checksum taken of the right palette.
-TEST(Palette, EntriesAndChecksum) {
-    const struct {
-        int index;
-        uint32_t colour;
-    } cases[] = {{1, 0x0000A800},   {6, 0xA8570000},  {9, 0x5757FF00},  {15, 0xFFFFFF00},
-                 {17, 0x17171700},  {32, 0x0000FF00}, {42, 0xFF7F0000}, {113, 0x701F0000},
-                 {247, 0x2F304000}, {248, 0},         {255, 0}};
-    for (const auto& c : cases) EXPECT_EQ(palette[c.index], c.colour) << c.index;
+// All 256 entries through a checksum (the expansion cases below show entries 6 and 9).
+TEST(Palette, Checksum) {
     uint64_t sum = 14695981039346656037ull;  // FNV-1a
     for (uint32_t c : palette) sum = (sum ^ c) * 1099511628211ull;
     EXPECT_EQ(sum, 0xbead8d52c2d5ac25ull);
 }
 
+// Index 6 is A8 57 00, index 9 is 57 57 FF: the window's layout, the canvas's and 5-6-5.
 TEST(Expansion, PlacesEachChannelUnderItsMask) {
-    const struct {
-        uint32_t rmask, gmask, bmask, amask;
-        uint8_t index;
-        uint32_t pixel;
-    } cases[] = {
-        // Index 6 is A8 57 00, index 9 is 57 57 FF.
-        {0xFF000000, 0x00FF0000, 0x0000FF00, 0, 6, 0xA8570000},           // the window's
-        {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000, 6, 0xFF0057A8},  // the canvas's
-        {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000, 9, 0xFFFF5757},
-        {0xF800, 0x07E0, 0x001F, 0, 6, (0xA8 >> 3) << 11 | (0x57 >> 2) << 5},  // 5-6-5
+    const uint32_t cases[][6] = {
+        {0xFF000000, 0x00FF0000, 0x0000FF00, 0, 6, 0xA8570000},
+        {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000, 6, 0xFF0057A8},
+        {0xF800, 0x07E0, 0x001F, 0, 6, (0xA8 >> 3) << 11 | (0x57 >> 2) << 5},
         {0xF800, 0x07E0, 0x001F, 0, 9, (0x57 >> 3) << 11 | (0x57 >> 2) << 5 | 0x1F},
     };
-    for (const auto& c : cases) {
+    for (const auto& [r, g, b, a, index, pixel] : cases) {
         SurfacePalette colours;
-        make_surface_palette(c.rmask, c.gmask, c.bmask, c.amask, &colours);
-        EXPECT_EQ(colours.pairs[c.index], uint64_t{c.pixel} * 0x100000001ull)
-            << std::hex << c.pixel;
+        make_surface_palette(r, g, b, a, &colours);
+        EXPECT_EQ(colours.pairs[index], uint64_t{pixel} * 0x100000001ull) << pixel;
     }
 }
 
-// Every destination pixel is its source pixel's colour; the pixels past each row's end (a
-// wider pitch) are left alone. The odd size runs the per-pixel tail after the wide stores.
+// Each pixel doubled, past-the-row pitch left alone; the odd size runs the per-pixel tail.
 TEST(Expansion, DoublesEveryPixelIntoTheRowsOnly) {
     SurfacePalette colours;
     make_surface_palette(0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000, &colours);
@@ -61,45 +46,28 @@ TEST(Expansion, DoublesEveryPixelIntoTheRowsOnly) {
         std::vector<uint32_t> dst(static_cast<size_t>(pitch * 2 * h), 0xDEADBEEF);
         expand_frame(colours, src.data(), w, h, dst.data(), pitch * 4);
         int wrong = 0;
-        for (int32_t y = 0; y < 2 * h; ++y) {
-            for (int32_t x = 0; x < pitch; ++x) {
-                const auto want = x < 2 * w
-                                      ? static_cast<uint32_t>(colours.pairs[src[y / 2 * w + x / 2]])
-                                      : 0xDEADBEEFu;
-                wrong += dst[y * pitch + x] != want;
-            }
+        for (int32_t i = 0; i < pitch * 2 * h; ++i) {
+            const int32_t x = i % pitch, y = i / pitch;
+            wrong +=
+                dst[i] != (x < 2 * w ? static_cast<uint32_t>(colours.pairs[src[y / 2 * w + x / 2]])
+                                     : 0xDEADBEEFu);
         }
         EXPECT_EQ(wrong, 0) << w << " x " << h;
     }
 }
 
-TEST(Pacing, WaitsOutTheRestOfSeventeenMilliseconds) {
-    const struct {
-        uint32_t stamp, now, wait;
-    } cases[] = {
-        {1000, 1005, 12},    {1000, 1001, 16}, {1000, 1016, 1},
-        {1000, 1017, 0},     {1000, 1030, 0},  {1000, 1000, 0},  // a 0 ms frame is not held
-        {0xFFFFFFFE, 3, 12},                                     // the clock wrapped: 5 ms
-        {5, 0xFFFFFFF0, 0},                                      // the clock behind the stamp
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(pacing_delay(c.stamp, c.now), c.wait) << c.stamp << " -> " << c.now;
-}
-
-TEST(Pacing, FrameRateLine) {
-    const struct {
-        uint32_t elapsed;
-        const char* line;
-    } cases[] = {{17, "FPS: 58.8\r"},
-                 {1000, "FPS: 1.0\r"},
-                 {2000, "FPS: 0.5\r"},
-                 {1, "FPS: 1000.0\r"},
-                 {0, "FPS: inf\r"}};
-    for (const auto& c : cases) {
+// The rest of 17 ms is waited (none after 0 ms, a wrapped or lagging clock); the rate line.
+TEST(Pacing, WaitAndFrameRateLine) {
+    const uint32_t waits[][3] = {{1000, 1005, 12},    {1000, 1001, 16},  {1000, 1016, 1},
+                                 {1000, 1017, 0},     {1000, 1030, 0},   {1000, 1000, 0},
+                                 {0xFFFFFFFE, 3, 12}, {5, 0xFFFFFFF0, 0}};
+    for (const auto& [stamp, now, wait] : waits) EXPECT_EQ(pacing_delay(stamp, now), wait) << now;
+    const std::pair<uint32_t, const char*> lines[] = {
+        {17, "FPS: 58.8\r"}, {2000, "FPS: 0.5\r"}, {1, "FPS: 1000.0\r"}, {0, "FPS: inf\r"}};
+    for (const auto& [elapsed, want] : lines) {
         char line[64];
-        EXPECT_EQ(format_fps_line(line, sizeof line, c.elapsed),
-                  static_cast<int>(std::strlen(c.line)));
-        EXPECT_STREQ(line, c.line);
+        EXPECT_EQ(format_fps_line(line, sizeof line, elapsed), static_cast<int>(std::strlen(want)));
+        EXPECT_STREQ(line, want);
     }
 }
 

@@ -1,8 +1,5 @@
-// Whole frames of the show, drawn headless exactly as the capture tool draws them, against
-// reference images. Everything is integer and the random sequence restarts with the show, so
-// the frames must match to the pixel. When the look changes on purpose, regenerate them:
+// Whole frames drawn headless as capture draws them equal the reference images; regenerate with
 //   build/tools/capture/capture --out tests/demo/reference --frame 0 --frame 200 ...
-// with the frame numbers below.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,8 +17,7 @@ TEST(ShowFrames, MatchTheReferenceImages) {
     HeadlessShow show;
     ASSERT_EQ(headless_start(&show, "res/brumo.mod", nullptr, nullptr), 0);
     std::vector<uint32_t> surface(SCREEN_WIDTH * SCREEN_HEIGHT);
-    // The intro's first and a middle frame; phase 1 near tick 500; the first flash (tick 920);
-    // phase 3 with figures in flight (tick 1100).
+    // Intro (two), phase 1 (tick 500), the first flash (920), phase 3 with figures (1100).
     for (const char* frame : {"00000", "00200", "00888", "01383", "01595"}) {
         while (show.frame <= std::stoull(frame)) headless_next_frame(&show);
         expand_frame(rgbx_surface_palette(), framebuffer.pixels, FRAME_WIDTH, FRAME_HEIGHT,

@@ -1,6 +1,4 @@
-// The show's sound device: the module's player made looping and counting, the device opened
-// paused, and the callback's stream the player's own in whole frames, however SDL cuts it.
-// The reasons for a broken module are checked on the whole program (demo.broken_resources).
+// The show's sound device: opened paused, the player looping, its stream in whole frames.
 #include "platform/sdl/audio.h"
 
 #include <SDL.h>
@@ -24,8 +22,6 @@ namespace fs = std::filesystem;
 class Audio : public ::testing::Test {
    protected:
     void SetUp() override {
-        home_ = fs::current_path();
-        dir_ = fs::temp_directory_path() / ("audio_test_" + std::to_string(::getpid()));
         fs::create_directories(dir_ / "res");
         fs::current_path(dir_);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -43,8 +39,8 @@ class Audio : public ::testing::Test {
         music_player = nullptr;
         music_data = nullptr;
     }
-    // start_music over `bytes` as res/brumo.mod; what it printed on standard error, then on
-    // standard output.
+    // start_music over `bytes` as res/brumo.mod; what it printed on standard error, "|", then
+    // on standard output.
     static std::string start(const std::vector<uint8_t>& bytes) {
         std::ofstream("res/brumo.mod", std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
@@ -54,18 +50,19 @@ class Audio : public ::testing::Test {
         const std::string err = testing::internal::GetCapturedStderr();
         return err + "|" + testing::internal::GetCapturedStdout();
     }
-    static std::vector<uint8_t> song() {
-        ModBuilder b;
-        b.sample(1, flat_sample(1000, 90)).cell(0, 0, 0, 1, 428, 0).cell(0, 0, 1, 1, 300, 0x037);
-        return b.build();
-    }
-    fs::path home_, dir_;
+    const fs::path home_ = fs::current_path(),
+                   dir_ = fs::temp_directory_path() / ("audio_test_" + std::to_string(::getpid()));
 };
 
-// Sample data cut short: it plays what is there. No music: the device plays silence.
-TEST_F(Audio, BrokenModulesLeaveSilenceOrWhatIsThere) {
-    const std::vector<uint8_t> whole = song();
-    const std::vector<uint8_t> cut(whole.begin(), whole.end() - 400);
+std::vector<uint8_t> song() {
+    ModBuilder b;
+    b.sample(1, flat_sample(1000, 90)).cell(0, 0, 0, 1, 428, 0).cell(0, 0, 1, 1, 300, 0x037);
+    return b.build();
+}
+
+// Short sample data named with both sizes and played; no music: silence; no device: one line.
+TEST_F(Audio, BrokenModulesAndNoDevice) {
+    const std::vector<uint8_t> whole = song(), cut(whole.begin(), whole.end() - 400);
     EXPECT_EQ(start(cut),
               "res/brumo.mod: sample data cut short (600 of 1000 bytes); playing what "
               "is there\n|");
@@ -77,14 +74,13 @@ TEST_F(Audio, BrokenModulesLeaveSilenceOrWhatIsThere) {
     audio_callback(nullptr, stream.data(), 4096);
     EXPECT_EQ(std::count(stream.begin(), stream.end(), 0), 4096);
     stop();
-    setenv("SDL_AUDIODRIVER", "nosuch", 1);  // no device: one line on standard output
+    setenv("SDL_AUDIODRIVER", "nosuch", 1);
     const std::string printed = start(whole);
     EXPECT_EQ(printed.rfind("|No audio device could be opened (", 0), 0u) << printed;
     EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
 }
 
-// The stream in uneven pieces (a partial frame and an empty piece among them, then one far
-// longer than a device buffer) is the player's, and the ticks follow the frames rendered.
+// Uneven pieces (a partial frame, an empty one, one past a buffer) give the player's stream.
 TEST_F(Audio, PausedLoopingAndTheCallbackRendersThePlayersStream) {
     const std::vector<uint8_t> bytes = song();
     const uint32_t ticks = tick_count.load(), rows = row_count.load();

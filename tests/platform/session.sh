@@ -1,7 +1,4 @@
-# Sourced by the end-to-end scripts (which set $demo): a scratch folder $work, the program
-# started in the background and awaited, and a private X server with the program's window.
-# Every wait is bounded, so a broken display fails in seconds; what is started here is ended
-# on exit.
+# For the e2e scripts (which set $demo): scratch folder, program, Xvfb, window; bounded waits.
 work=$(mktemp -d)
 xvfb_pid= demo_pid=
 cleanup() {
@@ -11,18 +8,16 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; [ -f "$work/err" ] && tail -c 600 "$work/err" | tr '\r' '\n' | tail -5; exit 1; }
-x11_call_limit=10 # seconds for one call of an X client (xdotool, xwininfo, import)
+x11_call_limit=10 # seconds for one call of an X client
 
-# Runs $2... every 0.1 s until it succeeds; false once $1 seconds have passed in all (a
-# command that is slow each time cannot stretch the wait).
+# Runs $2... every 0.1 s until it succeeds; false once $1 seconds have passed in all.
 retry_for() {
     local deadline=$((SECONDS + $1))
     shift
     until "$@"; do [ "$SECONDS" -lt "$deadline" ] || return 1; sleep 0.1; done
 }
 
-# Xvfb on a free display, DISPLAY exported once it accepts connections, and the program on
-# it. -noreset: a server that resets when its last client leaves refuses connections at times.
+# Xvfb on a free display (-noreset: one that resets with its last client refuses at times).
 start_xvfb() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
         >/dev/null 2>&1 &
@@ -33,8 +28,7 @@ start_xvfb() {
         fail "Xvfb does not accept connections within 10 s"
 }
 
-# The program in the background, its output in fresh files (an earlier run's lines must not
-# count), and the wait for its first frame-rate line.
+# The program with fresh output files, awaited until its first FPS line unless --no-wait.
 start_demo() {
     rm -f "$work/out" "$work/err"
     "$demo" >"$work/out" 2>"$work/err" &
@@ -43,9 +37,10 @@ start_demo() {
 }
 presenting() {
     grep -q 'FPS:' "$work/err" 2>/dev/null && return 0
-    kill -0 "$demo_pid" 2>/dev/null || fail "the program ended before presenting a frame"
+    ended && fail "the program ended before presenting a frame"
     return 1
 }
+ended() { ! kill -0 "$demo_pid" 2>/dev/null; }
 
 # Waits (10 s at most) for the program to end with status $1; $2 says after what.
 expect_exit() {
@@ -55,7 +50,6 @@ expect_exit() {
     demo_pid=
     [ "$rc" -eq "$1" ] || fail "$2: exit status $rc, expected $1"
 }
-ended() { ! kill -0 "$demo_pid" 2>/dev/null; }
 
 # True when window $1 is mapped at the program's 800 x 480.
 window_is_shown() {
@@ -65,8 +59,7 @@ window_is_shown() {
         grep -q 'Width: 800$' <<<"$info" && grep -q 'Height: 480$' <<<"$info"
 }
 
-# Sets window_id to the program's shown window. Its first window can be replaced while the
-# video mode is set, so only a mapped one of its size counts, looked for once frames come.
+# Sets window_id to the program's mapped 800x480 window (the first may be replaced).
 window_of_pid() {
     window_id=
     retry_for 10 shown_window || fail "no mapped 800x480 window of the program within 10 s"

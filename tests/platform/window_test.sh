@@ -1,7 +1,5 @@
 #!/usr/bin/env bash
-# The real program's exits: terminating signals, Escape released (not pressed), the window
-# closed by a WM_DELETE_WINDOW message, a display that cannot be opened, and the notice when
-# SDL falls back to a driver that shows nothing.
+# The program's exits: signals, Escape released, WM_DELETE_WINDOW, no display, invisible driver.
 # usage: window_test.sh DEMO XCLOSE CASE [REPEATS]   (run from the repository root)
 set -u
 demo=$1 xclose=$2 case=$3 repeats=${4:-1}
@@ -39,8 +37,8 @@ no-display)
 fallback-notice)
     unset DISPLAY SDL_VIDEODRIVER
     start_demo
-    grep -q "no window is shown" "$work/err" || fail "no notice about the invisible driver"
     kill -TERM "$demo_pid"
+    grep -q "no window is shown" "$work/err" || fail "no notice about the invisible driver"
     expect_exit 0 "SIGTERM (fallback driver)" ;;
 *) echo "unknown case $case"; exit 2 ;;
 esac

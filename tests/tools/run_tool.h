@@ -1,6 +1,4 @@
-// What the tools' tests share: a scratch folder removed afterwards, a file read whole, and a
-// built tool run as a user would run it, through the shell under a time limit, with what it
-// printed on each stream kept.
+// For the tools' tests: a scratch folder, a file read whole, a built tool run through the shell.
 #pragma once
 
 #include <sys/wait.h>
@@ -9,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -39,28 +38,21 @@ struct ToolRun {
     std::string out, err;
 };
 
-// Runs `command` (already quoted, a time limit in front) with `args` in `dir`, standard input
-// from `input`.
+// Runs `command` (quoted, a time limit in front) with `args` in `dir`, standard input `input`.
 inline ToolRun run_tool(const std::string& command, const std::vector<std::string>& args,
                         const std::filesystem::path& dir, const std::string& input = "/dev/null") {
     const ScratchDir io;
-    const std::string out = io / "out", err = io / "err";
     std::string line = "cd " + shell_quoted(dir) + " && " + command;
     for (const std::string& a : args) line += ' ' + shell_quoted(a);
-    line += " <" + shell_quoted(input) + " >" + shell_quoted(out) + " 2>" + shell_quoted(err);
+    line += " <" + shell_quoted(input) + " >" + io / "out" + " 2>" + io / "err";
     const int raw = std::system(line.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(out), read_file(err)};
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(io / "out"), read_file(io / "err")};
 }
 
 // "--out @/png --every 0" as arguments, each "@" standing for `dir`.
 inline std::vector<std::string> words(const std::string& line, const std::string& dir) {
     std::vector<std::string> args;
-    for (size_t at = 0, end; at < line.size(); at = end + 1) {
-        end = line.find(' ', at);
-        if (end == std::string::npos) end = line.size();
-        std::string word = line.substr(at, end - at);
-        if (word[0] == '@') word = dir + word.substr(1);
-        args.push_back(word);
-    }
+    std::istringstream in(line);
+    for (std::string w; in >> w;) args.push_back(w[0] == '@' ? dir + w.substr(1) : w);
     return args;
 }

@@ -1,12 +1,8 @@
 #!/usr/bin/env bash
-# The browser build, built with emcmake into its own folder and checked in the system's
-# Chromium (and its music worklet in Node) against this build's capture tool, modplay and
-# frame benchmark (browser_test.mjs). Every step runs under a time limit.
+# The browser build (in WEB_BUILD_DIR or build-web) against this build's capture and modplay.
 # Usage: browser_test.sh BUILD_DIR SANITIZED   (run from the repository root)
-# WEB_BUILD_DIR chooses the browser build's folder (default build-web).
 set -euo pipefail
-build=$1
-repo=$(cd "$(dirname "$0")/../.." && pwd)
+build=$1 repo=$(cd "$(dirname "$0")/../.." && pwd)
 here=$repo/tests/web web_build=${WEB_BUILD_DIR:-$repo/build-web}
 # Sanitizers change nothing in the browser build; the regular build's run checks it.
 [ "$2" = 1 ] && { echo "skipped: the browser check runs in the regular build"; exit 77; }
@@ -34,10 +30,7 @@ timeout 300 "$build/tools/capture/capture" --out "$work/frames" \
     --frame 0 --frame 200 --frame 888 --frame 1383 --frame 1595 >"$work/ticks.txt"
 timeout 300 "$build/tools/modplay/modplay" "$repo/res/brumo.mod" -o "$work/music.wav" \
     --seconds 10 --loop >/dev/null
-[ -x "$build/bench/demo/bench_frame" ] && { timeout 300 "$build/bench/demo/bench_frame" \
-    --benchmark_filter=BM_MainSceneFrame --benchmark_out="$work/bench.json" \
-    --benchmark_out_format=json >/dev/null 2>&1 || rm -f "$work/bench.json"; }
 
 echo "== the page in Chromium"
 timeout 600 node "$here/browser_test.mjs" --site "$web_build/site" --frames "$work/frames" \
-    --ticks "$work/ticks.txt" --wav "$work/music.wav" --native-bench "$work/bench.json"
+    --ticks "$work/ticks.txt" --wav "$work/music.wav"

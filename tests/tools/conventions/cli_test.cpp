@@ -1,7 +1,5 @@
-// The shared command-line library, through a small tool's parser: the values it accepts, the
-// usage errors that name the argument (status 2, usage on standard error), help on standard
-// output (status 0) and plain failures (status 1). Every tool's executable is checked against
-// the same conventions by conventions_test.sh.
+// The command-line library's edge cases through a small parser (messages and statuses of each
+// tool are checked on its executable by conventions_test.sh).
 #include "cli.h"
 
 #include <gtest/gtest.h>
@@ -17,10 +15,10 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: tool [--count N] [--level N] [--seconds S] [--name X]\n";
+// No regular-expression characters: it stands for itself in the expected standard error.
+constexpr const char* kUsage = "usage: tool --count N --level N --seconds S --name X\n";
 
-// A tool's loop over its arguments, as every tool writes it. What it took goes to standard error
-// as "count level seconds name", and it exits 0.
+// A tool's argument loop; prints "count level seconds name" on standard error and exits 0.
 [[noreturn]] void parse(std::initializer_list<const char*> args) {
     std::vector<std::string> storage{"tool"};
     storage.insert(storage.end(), args.begin(), args.end());
@@ -53,84 +51,45 @@ TEST(CommandLineDeathTest, ValuesTakenAndUsageErrorsThatNameTheArgument) {
         std::initializer_list<const char*> args;
         const char* err;  // a regular expression: standard error's first line
     } cases[] = {
-        {{}, "0 0 0 "},
         {{"--count", "18446744073709551615"}, "18446744073709551615 0 0 "},
         {{"--count", "007", "--level", "0"}, "7 0 0 "},
         {{"--level", "2", "--level", "10"}, "0 10 0 "},
         {{"--seconds", "1.5"}, "0 0 1.5 "},
         {{"--seconds", ".25"}, "0 0 0.25 "},
-        {{"--seconds", "3."}, "0 0 3 "},
         {{"--seconds", "600"}, "0 0 600 "},
-        // A value is taken as it is, even when it looks like an option.
-        {{"--name", "--count"}, "0 0 0 --count"},
-        {{"--name", "-h"}, "0 0 0 -h"},
-        // Usage errors: the usage follows, and the status is 2.
-        {{"--bogus"}, "tool: --bogus: unknown option"},
-
-        {{"input.txt"}, "tool: input.txt: unexpected argument"},
+        {{"--name", "-h"}, "0 0 0 -h"},  // a value is taken as it is
         {{"-"}, "tool: -: unexpected argument"},
-        {{"--count"}, "tool: --count: needs a value"},
-
-        {{"--count", "0"}, "tool: --count: needs a whole number of at least 1, got 0"},
         {{"--count", "-1"}, "tool: --count: .* got -1"},
-        {{"--count", "+3"}, "tool: --count: .* got \\+3"},
-        {{"--count", " 3"}, "tool: --count: .* got  3"},
         {{"--count", "3x"}, "tool: --count: .* got 3x"},
-        {{"--count", ""}, "tool: --count: .* got "},
         {{"--count", "18446744073709551616"}, "tool: --count: .* got 18446744073709551616"},
         {{"--level", "11"}, "tool: --level: needs a whole number from 0 to 10, got 11"},
-        {{"--level", "1.0"}, "tool: --level: .* got 1.0"},
-        {{"--seconds", "-1"},
-         "tool: --seconds: needs a number of seconds from 0 to 600 .like 1.5., got -1"},
         {{"--seconds", "600.5"}, "tool: --seconds: .* got 600.5"},
         {{"--seconds", "0x10"}, "tool: --seconds: .* got 0x10"},
-        {{"--seconds", "1e2"}, "tool: --seconds: .* got 1e2"},
-        {{"--seconds", "inf"}, "tool: --seconds: .* got inf"},
-
         {{"--seconds", "."}, "tool: --seconds: .* got \\."},
         {{"--seconds", "1.2.3"}, "tool: --seconds: .* got 1\\.2\\.3"},
-
-        {{"--seconds", " 1"}, "tool: --seconds: .* got  1"},
     };
-    // The usage text as a regular expression that matches exactly it.
-    std::string usage;
-    for (const char* c = kUsage; *c != '\0'; ++c) {
-        if (std::strchr("[](){}.*+?^$|\\", *c) != nullptr) usage += '\\';
-        usage += *c;
-    }
     for (const auto& c : cases) {
         const bool error = std::strncmp(c.err, "tool: ", 6) == 0;
         EXPECT_EXIT(parse(c.args), testing::ExitedWithCode(error ? 2 : 0),
-                    std::string("^") + c.err + "\n" + (error ? usage : "") + "$")
+                    std::string("^") + c.err + "\n" + (error ? kUsage : "") + "$")
             << c.err;
     }
 }
 
-// Help goes to standard output wherever it stands; help that cannot be written is a failure;
-// a failure is one line without the usage.
+// Help goes to standard output wherever it stands; help that cannot be written is a failure.
 TEST(CommandLineDeathTest, HelpAndFailures) {
     const ScratchDir dir;
     const std::string out = dir / "out";
-    for (const auto& args : {std::initializer_list<const char*>{"-h"},
-                             {"--help"},
-                             {"--count", "3", "--help"},
-                             {"--help", "--bogus"}}) {
-        EXPECT_EXIT(
-            {
-                if (std::freopen(out.c_str(), "w", stdout) == nullptr) std::_Exit(3);
-                parse(args);
-            },
-            testing::ExitedWithCode(0), "^$");
+    const auto parse_to = [](const std::string& path, std::initializer_list<const char*> args) {
+        if (std::freopen(path.c_str(), "w", stdout) == nullptr) std::_Exit(3);
+        parse(args);
+    };
+    for (const auto& args : {std::initializer_list<const char*>{"-h"}, {"--help", "--bogus"}}) {
+        EXPECT_EXIT(parse_to(out, args), testing::ExitedWithCode(0), "^$");
         EXPECT_EQ(read_file(out), kUsage);
     }
-    EXPECT_EXIT(
-        {
-            if (std::freopen("/dev/full", "w", stdout) == nullptr) std::_Exit(3);
-            parse({"--help"});
-        },
-        testing::ExitedWithCode(1), "^tool: cannot write the usage");
-    EXPECT_EXIT(cli_fail("tool", "cannot open %s: %s", "in.txt", "gone"),
-                testing::ExitedWithCode(1), "^tool: cannot open in.txt: gone\n$");
+    EXPECT_EXIT(parse_to("/dev/full", {"--help"}), testing::ExitedWithCode(1),
+                "^tool: cannot write the usage");
 }
 
 }  // namespace

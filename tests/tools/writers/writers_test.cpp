@@ -1,5 +1,4 @@
-// The tools' file writers: a WAV file says what it holds after every piece, and a write that
-// fails only when the file is closed is still reported, with the file and the system's reason.
+// The tools' file writers: WAV headers kept current; failures at close named with their reason.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,8 +10,7 @@
 
 namespace {
 
-// A run ended by a signal before it could finish (a capture whose listing went to a closed
-// pipe) leaves playable music, not a header that says it holds nothing.
+// A run ended by a signal (a capture whose listing went to a closed pipe) leaves playable music.
 TEST(Writers, WavHeaderFollowsEveryPiece) {
     const ScratchDir dir;
     std::string error;
@@ -22,8 +20,7 @@ TEST(Writers, WavHeaderFollowsEveryPiece) {
     ASSERT_TRUE(wav.append(first, 2, &error)) << error;
     ASSERT_TRUE(wav.append(second, 1, &error)) << error;
     const std::string b = read_file(dir / "music.wav");
-    // RIFF size 48, PCM, stereo, 44100 Hz, 176400 bytes a second, 4-byte frames of 16 bits, 12
-    // bytes of data, then the samples little-endian in order.
+    // RIFF size 48, PCM, stereo, 44100 Hz, 176400 B/s, 4-byte frames of 16 bits, 12 data bytes.
     const std::string want = std::string(
         "RIFF0\0\0\0WAVEfmt \x10\0\0\0\1\0\2\0D\xAC\0\0\x10\xB1\2\0\4\0\x10\0data\x0C\0\0\0"
         "\1\0\xFF\xFF\x34\x12\xCC\xED\xFF\x7F\0\x80",
@@ -33,8 +30,7 @@ TEST(Writers, WavHeaderFollowsEveryPiece) {
     EXPECT_EQ(read_file(dir / "music.wav"), want);
 }
 
-// A device that takes nothing: a WAV promising its length and a PNG small enough to sit in the
-// buffer both fail only when they are closed.
+// On a device that takes nothing, a WAV promising its length and a small PNG fail only at close.
 TEST(Writers, FailuresAtCloseNameTheFileAndTheReason) {
     std::string error;
     WavFile full;
