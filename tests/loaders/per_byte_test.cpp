@@ -1,5 +1,4 @@
-// The PCX decoder against the byte-at-a-time decoder it replaced, on generated images of every
-// layout, run pattern and cut; and read_line's edge cases.
+// The PCX decoder against the byte-at-a-time decoder it replaced; read_line's edge cases.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
@@ -49,8 +48,7 @@ int model_decode(PcxImage* image, const Bytes& data) {
     return 0;
 }
 
-// Some images over several read blocks; bytes per line absent, short, exact or padded; runs
-// across lines and planes, runs of 0; a trailing palette or none; cut anywhere or not at all.
+// Every layout and line padding, runs across lines and planes, palette or none, any cut.
 TEST(PerByteModel, PcxImagesOfEveryLayout) {
     const int layouts[][2] = {{8, 1}, {4, 1}, {2, 1}, {1, 1}, {1, 2}, {1, 4}, {1, 8}};
     std::mt19937 random(13);
@@ -62,7 +60,7 @@ TEST(PerByteModel, PcxImagesOfEveryLayout) {
         const int needed = (width * bits + 7) / 8;
         const int stated[] = {0, needed - 1, needed, needed + 1, needed + 5};
         const int line_bytes = std::max(stated[random() % std::size(stated)], 0);
-        Bytes file = pcx_file(pcx_layout(bits, planes, width, height, line_bytes));
+        Bytes file = pcx_file({bits, planes, 0, 0, width - 1, height - 1, line_bytes});
         while (file.size() < PCX_HEADER_SIZE + size_t(needed + 6) * size_t(height * planes)) {
             const bool run = random() % 4 == 0;
             if (run) file.push_back(static_cast<uint8_t>(0xC0 | random() % 64));

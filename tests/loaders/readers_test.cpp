@@ -11,8 +11,7 @@
 
 namespace {
 
-// The size and bytes per line (at least what the width needs), or why the header is refused;
-// an accepted image closes once, then can be neither closed nor decoded.
+// Size and bytes per line, or why refused; an accepted image closes once, then nothing more.
 TEST(PcxOpen, HeadersAcceptedOrRefusedWithTheReason) {
     const std::string depth = "bit depth or plane count not supported (", bad = "not a PCX image (";
     const std::string large = "image too large (", most = ", at most 16384 x 16384)";
@@ -91,12 +90,10 @@ struct ObjFixture : testing::Test {
         output = testing::internal::GetCapturedStdout();
         ASSERT_NE(model, nullptr) << text;
     }
-    void* item(const PtrVector* list, int i) const { return i < 0 ? nullptr : list->items[i]; }
     std::string output;
 };
 
-// The first three corners with their texcoords, flat when any corner lacks a defined one,
-// dropped without three defined vertices (a tab separates fields too).
+// First three corners and texcoords; flat if any texcoord is undefined; dropped if a vertex is.
 TEST_F(ObjFixture, Faces) {
     const struct {
         const char* face;
@@ -108,12 +105,8 @@ TEST_F(ObjFixture, Faces) {
         {"f 1 2 3", {0, 1, 2}, {-1, -1, -1}},
         {"f 2//5 3//6 4//7", {1, 2, 3}, {-1, -1, -1}},
         {"f 1/1 2/5 3/2", {0, 1, 2}, {-1, -1, -1}},
-        {"f 1/1 2/0 3/1", {0, 1, 2}, {-1, -1, -1}},
-        {"f 1/-1 2/1 3/1", {0, 1, 2}, {-1, -1, -1}},
         {"f 1 2", {-1}, {}},
-        {"f", {-1}, {}},
         {"f 0 1 2", {-1}, {}},
-        {"f -1 -2 -3", {-1}, {}},
         {"f 1 2 5\nv 2 2 2", {-1}, {}},
     };
     for (const auto& c : cases) {
@@ -128,8 +121,9 @@ TEST_F(ObjFixture, Faces) {
         EXPECT_EQ(t->texture, c.texcoords[0] < 0 ? nullptr : model->material) << c.face;
         EXPECT_TRUE(t->flat_colour == 15 && t->pixel_count == PIXEL_COUNT_UNDRAWN);
         for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(t->vertices[i], item(model->vertex_list, c.corners[i])) << c.face;
-            EXPECT_EQ(t->texcoords[i], item(model->texcoord_list, c.texcoords[i])) << c.face;
+            EXPECT_EQ(t->vertices[i], model->vertex_list->items[c.corners[i]]) << c.face;
+            const int tc = c.texcoords[i];
+            EXPECT_EQ(t->texcoords[i], tc < 0 ? nullptr : model->texcoord_list->items[tc]);
         }
     }
     EXPECT_EQ(static_cast<const Vertex*>(model->vertex_list->items[1])->model_x, FIXED_ONE);
@@ -153,8 +147,7 @@ TEST(Refusals, TheFileAtFaultAndTheReason) {
     const std::string missing = "cannot open: No such file or directory";
     const struct {
         const char* file;  // the file replaced, and the one the reason names; null: none
-        // Its contents; "-": no file, "/": a directory, "|": a pipe nobody writes to,
-        // "@": a link to /dev/null.
+        // Its contents; "-": no file, "/": a directory, "|": a pipe nobody writes to.
         std::string text;
         std::string reason;  // "" when the model loads
         char printed;        // the last line printed: 'F' "Failed", 'M' "Unable to load mtllib"
@@ -162,7 +155,6 @@ TEST(Refusals, TheFileAtFaultAndTheReason) {
         {nullptr, "", "", '-'},
         {"m.obj", "-", missing, 'F'},
         {"m.obj", "/", "is a directory", 'F'},
-        {"m.obj", "@", "not a regular file", 'F'},
         {"m.obj", "|", "not a regular file", 'F'},
         {"m.obj", "", "empty", '-'},
         {"m.obj", "# c\n", "no usable face (0 vertices, no face)", '-'},
@@ -171,15 +163,12 @@ TEST(Refusals, TheFileAtFaultAndTheReason) {
          "unusable face on line 4 (it needs three defined vertices)", '-'},
         {"m.obj", "v 0 0 0\nmtllib\n", "line 2: mtllib names no file", 'M'},
         {"m.mtl", "-", missing, 'M'},
-        {"m.mtl", "/", "is a directory", 'M'},
         {"m.mtl", "", "empty", 'M'},
         {"m.mtl", "newmtl a\nKd 1 1 1\n", "names no texture", 'M'},
         {"m.mtl", "map_Kd\nmap_Kd t.pcx\n", "names no texture", 'M'},
         {"t.pcx", "-", missing, 'M'},
-        {"t.pcx", "@", "not a regular file", 'M'},
         {"t.pcx", std::string(cut.begin(), cut.end()), "cut short (2 of 4 bytes of image data)",
          'M'},
-        {"t.pcx", "GIF89a" + std::string(200, 'x'), "not a PCX image (bad header)", 'M'},
     };
     TempDir temp;
     for (const auto& c : cases) {
@@ -194,8 +183,6 @@ TEST(Refusals, TheFileAtFaultAndTheReason) {
                 std::filesystem::create_directory(path);
             } else if (c.text == "|") {
                 ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-            } else if (c.text == "@") {
-                std::filesystem::create_symlink("/dev/null", path);
             } else if (c.text != "-") {
                 temp.write(c.file, c.text);
             }

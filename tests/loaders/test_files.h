@@ -1,5 +1,4 @@
-// Helpers for loader tests: a scratch directory removed at the end of the test and a builder
-// of small PCX files.
+// Loader test helpers: a scratch directory removed at the end and a builder of small PCX files.
 #pragma once
 
 #include <stdlib.h>
@@ -43,28 +42,20 @@ struct PcxHeader {
 // The 128-byte header (its 16-colour map holds 0, 1, 2, ...), then `data`.
 inline Bytes pcx_file(const PcxHeader& h, const Bytes& data = {}) {
     Bytes bytes(128, 0);
-    const int fields[][2] = {{0, h.manufacturer | 5 << 8},
-                             {2, h.encoding | h.bits << 8},
-                             {4, h.xmin},
-                             {6, h.ymin},
-                             {8, h.xmax},
-                             {10, h.ymax},
-                             {65, h.planes | h.line_bytes << 8},
-                             {67, h.line_bytes >> 8}};
-    for (auto [at, value] : fields) bytes[at] = uint8_t(value), bytes[at + 1] = uint8_t(value >> 8);
+    const int at[] = {0, 2, 4, 6, 8, 10, 65, 67};
+    const int values[] = {
+        h.manufacturer | 5 << 8,      h.encoding | h.bits << 8, h.xmin, h.ymin, h.xmax, h.ymax,
+        h.planes | h.line_bytes << 8, h.line_bytes >> 8};
+    for (int i = 0; i < 8; ++i)
+        bytes[at[i]] = uint8_t(values[i]), bytes[at[i] + 1] = uint8_t(values[i] >> 8);
     for (int i = 0; i < 48; ++i) bytes[16 + i] = static_cast<uint8_t>(i);
     bytes.insert(bytes.end(), data.begin(), data.end());
     return bytes;
-}
-
-// A width x height image at the origin.
-inline PcxHeader pcx_layout(int bits, int planes, int width, int height, int line_bytes = 0) {
-    return {bits, planes, 0, 0, width - 1, height - 1, line_bytes};
 }
 
 // An 8-bit single-plane PCX of the given indices, each pixel written as a run of one.
 inline Bytes pcx_8bit(int width, int height, const Bytes& pixels) {
     Bytes data;
     for (uint8_t pixel : pixels) data.push_back(0xC1), data.push_back(pixel);
-    return pcx_file(pcx_layout(8, 1, width, height, width), data);
+    return pcx_file({.xmax = width - 1, .ymax = height - 1, .line_bytes = width}, data);
 }
