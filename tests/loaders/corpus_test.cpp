@@ -1,7 +1,5 @@
-// Every file of res/ and ../shared/corpus, and res/ files cut short, read as lines, PCX and OBJ:
-// summaries compared with load_reference.txt, corpus PCX pixels with pcx_reference.txt (decoded
-// outside this project). After a deliberate change, record again from the repository root
-// with LOADER_REFERENCE_OUT=tests/loaders/load_reference.txt.
+// res/, the corpus and cut res/ files read as lines, PCX and OBJ, against load_reference.txt;
+// after a deliberate change run from the root with LOADER_REFERENCE_OUT=<that file> to record.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,8 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Every line read_line gives with a buffer of `size`: how many, and a hash of each result
-// and the bytes it stored (NUL bytes of the file included).
+// How many lines read_line gives with a buffer of `size`, and a hash of each and its bytes.
 std::string line_summary(const fs::path& path, size_t size) {
     InputFile* in = input_open(path.c_str());
     if (in == nullptr) return "unopened";
@@ -53,10 +50,8 @@ std::string obj_summary(const fs::path& path) {
     const std::string printed = Hash().bytes(output.data(), output.size()).hex();
     if (model == nullptr) return "null " + printed;
     const PtrVector *vertices = model->vertex_list, *texcoords = model->texcoord_list;
-    auto index_of = [](const PtrVector* list, const void* item) -> int64_t {
-        return item == nullptr
-                   ? -1
-                   : std::find(list->items, list->items + list->count, item) - list->items;
+    auto index_of = [](const PtrVector* list, const void* item) {
+        return item ? std::find(list->items, list->items + list->count, item) - list->items : -1;
     };
     Hash shape;
     for (uint64_t i = 0; i < vertices->count; ++i) {
@@ -88,8 +83,7 @@ std::string obj_summary(const fs::path& path) {
     return out.str();
 }
 
-// "name kind" -> summary, for every file of res/ and the corpus that is present, and for the
-// files of res/ cut in the PCX header, just after it, in the middle and one byte before the end.
+// "name kind" -> summary for every file present, and res/ files cut in and after the header.
 std::map<std::string, std::string> current_results() {
     std::map<std::string, std::string> results;
     TempDir temp;

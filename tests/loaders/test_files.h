@@ -4,8 +4,8 @@
 #include <stdlib.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -24,10 +24,9 @@ struct TempDir {
     // Writes `contents` (bytes or text) to dir + name and returns that path.
     template <typename Contents>
     std::string write(const std::string& name, const Contents& contents) const {
-        if (FILE* out = std::fopen((dir + name).c_str(), "wb")) {
-            std::fwrite(contents.data(), 1, contents.size(), out);
-            std::fclose(out);
-        }
+        std::ofstream(dir + name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(contents.data()),
+                   std::streamsize(contents.size()));
         return dir + name;
     }
 };
