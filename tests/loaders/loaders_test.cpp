@@ -27,13 +27,9 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 struct TempDir {
-    std::string dir;  // with a trailing '/'
-    TempDir() {
-        char pattern[] = "/tmp/loaders-test-XXXXXX";
-        dir = std::string(mkdtemp(pattern)) + "/";
-    }
+    char pattern[25] = "/tmp/loaders-test-XXXXXX";
+    const std::string dir = std::string(mkdtemp(pattern)) + "/";
     ~TempDir() { fs::remove_all(dir); }
-    // Writes `contents` (bytes or text) to dir + name and returns that path.
     template <typename Contents>
     std::string write(const std::string& name, const Contents& contents) const {
         std::ofstream(dir + name, std::ios::binary)
@@ -199,8 +195,7 @@ TEST_F(ObjFixture, LaterMaterialsApplyToLaterStatements) {
 
 // A required model's refusal names the innermost file at fault and why; stdout says what failed.
 TEST(Refusals, TheFileAtFaultAndTheReason) {
-    Bytes cut = pcx_8bit(2, 2, {1, 2, 3, 4});
-    cut.resize(128 + 5);
+    const Bytes cut = pcx_8bit(2, 2, {1, 2, 3, 4});
     const std::string missing = "cannot open: No such file or directory";
     const struct {
         const char* file;  // the file replaced, and the one the reason names; null: none
@@ -214,7 +209,6 @@ TEST(Refusals, TheFileAtFaultAndTheReason) {
         {"m.obj", "/", "is a directory", 'F'},
         {"m.obj", "|", "not a regular file", 'F'},
         {"m.obj", "", "empty", '-'},
-        {"m.obj", "# c\n", "no usable face (0 vertices, no face)", '-'},
         {"m.obj", "v 1 2 3\nv 1 2 3\n", "no usable face (2 vertices, no face)", '-'},
         {"m.obj", "v 0 0 0\nf 1 1 1\n# c\nf 1 2 3\nf 0 0 0\n",
          "unusable face on line 4 (it needs three defined vertices)", '-'},
@@ -224,20 +218,20 @@ TEST(Refusals, TheFileAtFaultAndTheReason) {
         {"m.mtl", "newmtl a\nKd 1 1 1\n", "names no texture", 'M'},
         {"m.mtl", "map_Kd\nmap_Kd t.pcx\n", "names no texture", 'M'},
         {"t.pcx", "-", missing, 'M'},
-        {"t.pcx", std::string(cut.begin(), cut.end()), "cut short (2 of 4 bytes of image data)",
-         'M'},
+        {"t.pcx", std::string(cut.begin(), cut.begin() + 128 + 5),
+         "cut short (2 of 4 bytes of image data)", 'M'},
     };
-    TempDir temp;
     for (const auto& c : cases) {
+        TempDir temp;
         temp.write("m.obj",
                    std::string("v 0 0 0\nv 1 0 0\nv 0 1 0\nmtllib m.mtl\nvt 0 0\nf 1/1 2/1 3/1\n"));
         temp.write("m.mtl", std::string("newmtl a\nmap_Kd t.pcx\n"));
         temp.write("t.pcx", pcx_8bit(2, 2, {1, 2, 3, 4}));
         if (c.file != nullptr) {
             const std::string path = temp.dir + c.file;
-            std::filesystem::remove(path);
+            fs::remove(path);
             if (c.text == "/") {
-                std::filesystem::create_directory(path);
+                fs::create_directory(path);
             } else if (c.text == "|") {
                 ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
             } else if (c.text != "-") {
@@ -252,7 +246,6 @@ TEST(Refusals, TheFileAtFaultAndTheReason) {
         const std::string last = c.printed == 'F' ? "Failed\n" : "Unable to load mtllib\n";
         EXPECT_TRUE(c.printed == '-' || output.ends_with(last)) << reason << ": " << output;
         free_model(model);
-        std::filesystem::remove_all(temp.dir + (c.file != nullptr ? c.file : "none"));
     }
 }
 
@@ -357,6 +350,7 @@ std::string obj_summary(const fs::path& path) {
     const std::string printed = Hash().bytes(output.data(), output.size()).hex();
     if (model == nullptr) return "null " + printed;
     const PtrVector *vertices = model->vertex_list, *texcoords = model->texcoord_list;
+    // -1 for a missing corner, the list's count for one not of the model.
     auto index_of = [](const PtrVector* list, const void* item) {
         return item ? std::find(list->items, list->items + list->count, item) - list->items : -1;
     };
@@ -371,11 +365,9 @@ std::string obj_summary(const fs::path& path) {
     }
     for (int32_t i = 0; i < model->mesh.count; ++i) {
         const Triangle* t = model->mesh.triangles[i];
-        for (int c = 0; c < 3; ++c) {
-            // A corner not of the model hashes as the list's count, a missing one as -1.
+        for (int c = 0; c < 3; ++c)
             shape.number(index_of(vertices, t->vertices[c]))
                 .number(index_of(texcoords, t->texcoords[c]));
-        }
         shape.number(index_of(model->material_list, t->texture));
     }
     for (uint64_t i = 0; i < model->material_list->count; ++i) {
@@ -441,7 +433,6 @@ TEST(LoadReference, EveryFileReadsAsItDidBefore) {
         const bool in_res = name.starts_with("res/") || name.starts_with("cut/");
         res_files += in_res;
         const auto found = results.find(key);
-        // Corpus files are compared when the corpus is there; res/ must always be.
         EXPECT_TRUE(found != results.end() || !in_res) << name << " is missing";
         if (found == results.end()) continue;
         EXPECT_EQ(found->second, line.substr(kind_end + 1))
@@ -449,8 +440,7 @@ TEST(LoadReference, EveryFileReadsAsItDidBefore) {
             << "again as the comment above LoadReference says)";
         ++compared;
     }
-    EXPECT_GT(res_files, 0);
-    EXPECT_GE(compared, res_files);
+    EXPECT_TRUE(res_files > 0 && compared >= res_files) << compared << " of " << res_files;
     // pcx_reference.txt: "file width height hash" of the pixels decoded outside this project.
     std::ifstream pillow("tests/loaders/pcx_reference.txt");
     int decoded = 0;
