@@ -50,11 +50,10 @@ struct PcxHeader {
 inline Bytes pcx_file(const PcxHeader& h, const Bytes& data = {}) {
     Bytes bytes(128, 0);
     const int at[] = {0, 2, 4, 6, 8, 10, 65, 67};
-    const int values[] = {
+    const int v[] = {
         h.manufacturer | 5 << 8,      h.encoding | h.bits << 8, h.xmin, h.ymin, h.xmax, h.ymax,
         h.planes | h.line_bytes << 8, h.line_bytes >> 8};
-    for (int i = 0; i < 8; ++i)
-        bytes[at[i]] = uint8_t(values[i]), bytes[at[i] + 1] = uint8_t(values[i] >> 8);
+    for (int i = 0; i < 8; ++i) bytes[at[i]] = uint8_t(v[i]), bytes[at[i] + 1] = uint8_t(v[i] >> 8);
     for (int i = 0; i < 48; ++i) bytes[16 + i] = static_cast<uint8_t>(i);
     bytes.insert(bytes.end(), data.begin(), data.end());
     return bytes;
@@ -70,7 +69,6 @@ inline Bytes pcx_8bit(int width, int height, const Bytes& pixels) {
 // Size and bytes per line, or why refused; an accepted image closes once, then nothing more.
 TEST(PcxOpen, HeadersAcceptedOrRefusedWithTheReason) {
     const std::string depth = "bit depth or plane count not supported (", bad = "not a PCX image (";
-    const std::string large = "image too large (", most = ", at most 16384 x 16384)";
     const struct {
         PcxHeader header;
         std::string outcome;
@@ -89,8 +87,8 @@ TEST(PcxOpen, HeadersAcceptedOrRefusedWithTheReason) {
         {{.xmin = 5, .xmax = 4}, bad + "bad size 0 x 1)"},
         {{.ymin = 1, .ymax = 0}, bad + "bad size 1 x 0)"},
         {{.xmax = 32767}, bad + "bad size -32768 x 1)"},  // xmax + 1 wraps
-        {{.xmin = -2, .xmax = 16382}, large + "16385 x 1" + most},
-        {{.ymin = -20000, .ymax = 20000}, large + "1 x 40001" + most},
+        {{.xmin = -2, .xmax = 16382}, "image too large (16385 x 1, at most 16384 x 16384)"},
+        {{.ymin = -20000, .ymax = 20000}, "image too large (1 x 40001, at most 16384 x 16384)"},
         {{}, "cut short (128 bytes of header expected, 100 found)", 100},
         {{}, "empty", 0},
     };
@@ -196,7 +194,6 @@ TEST_F(ObjFixture, LaterMaterialsApplyToLaterStatements) {
 // A required model's refusal names the innermost file at fault and why; stdout says what failed.
 TEST(Refusals, TheFileAtFaultAndTheReason) {
     const Bytes cut = pcx_8bit(2, 2, {1, 2, 3, 4});
-    const std::string missing = "cannot open: No such file or directory";
     const struct {
         const char* file;  // the file replaced, and the one the reason names; null: none
         // Its contents; "-": no file, "/": a directory, "|": a pipe nobody writes to.
@@ -205,7 +202,7 @@ TEST(Refusals, TheFileAtFaultAndTheReason) {
         char printed;        // the last line printed: 'F' "Failed", 'M' "Unable to load mtllib"
     } cases[] = {
         {nullptr, "", "", '-'},
-        {"m.obj", "-", missing, 'F'},
+        {"m.obj", "-", "cannot open: No such file or directory", 'F'},
         {"m.obj", "/", "is a directory", 'F'},
         {"m.obj", "|", "not a regular file", 'F'},
         {"m.obj", "", "empty", '-'},
@@ -213,11 +210,11 @@ TEST(Refusals, TheFileAtFaultAndTheReason) {
         {"m.obj", "v 0 0 0\nf 1 1 1\n# c\nf 1 2 3\nf 0 0 0\n",
          "unusable face on line 4 (it needs three defined vertices)", '-'},
         {"m.obj", "v 0 0 0\nmtllib\n", "line 2: mtllib names no file", 'M'},
-        {"m.mtl", "-", missing, 'M'},
+        {"m.mtl", "-", "cannot open: No such file or directory", 'M'},
         {"m.mtl", "", "empty", 'M'},
         {"m.mtl", "newmtl a\nKd 1 1 1\n", "names no texture", 'M'},
         {"m.mtl", "map_Kd\nmap_Kd t.pcx\n", "names no texture", 'M'},
-        {"t.pcx", "-", missing, 'M'},
+        {"t.pcx", "-", "cannot open: No such file or directory", 'M'},
         {"t.pcx", std::string(cut.begin(), cut.begin() + 128 + 5),
          "cut short (2 of 4 bytes of image data)", 'M'},
     };
