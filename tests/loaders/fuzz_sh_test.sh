@@ -1,7 +1,5 @@
 #!/usr/bin/env bash
-# tools/fuzz.sh's command line: help on standard output with status 0; an unknown option or a
-# bad number of seconds named on standard error, then the usage, status 2, and nothing built.
-# usage: fuzz_sh_test.sh   (run from the repository root)
+# tools/fuzz.sh's command line: help (status 0) or a named error, usage and status 2. Run from root.
 set -u
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
