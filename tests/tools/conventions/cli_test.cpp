@@ -1,5 +1,4 @@
-// The command-line library's edge cases through a small parser (messages and statuses of each
-// tool are checked on its executable by conventions_test.sh).
+// The command-line library's edge cases through a small parser; each tool's in conventions_test.sh.
 #include "cli.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +9,6 @@
 #include <initializer_list>
 #include <string>
 #include <vector>
-
-#include "tools/run_tool.h"
 
 namespace {
 
@@ -55,7 +52,6 @@ TEST(CommandLineDeathTest, ValuesTakenAndUsageErrorsThatNameTheArgument) {
         {{"--count", "007", "--level", "0"}, "7 0 0 "},
         {{"--level", "2", "--level", "10"}, "0 10 0 "},
         {{"--seconds", "1.5"}, "0 0 1.5 "},
-        {{"--seconds", ".25"}, "0 0 0.25 "},
         {{"--seconds", "600"}, "0 0 600 "},
         {{"--name", "-h"}, "0 0 0 -h"},  // a value is taken as it is
         {{"-"}, "tool: -: unexpected argument"},
@@ -74,22 +70,6 @@ TEST(CommandLineDeathTest, ValuesTakenAndUsageErrorsThatNameTheArgument) {
                     std::string("^") + c.err + "\n" + (error ? kUsage : "") + "$")
             << c.err;
     }
-}
-
-// Help goes to standard output wherever it stands; help that cannot be written is a failure.
-TEST(CommandLineDeathTest, HelpAndFailures) {
-    const ScratchDir dir;
-    const std::string out = dir / "out";
-    const auto parse_to = [](const std::string& path, std::initializer_list<const char*> args) {
-        if (std::freopen(path.c_str(), "w", stdout) == nullptr) std::_Exit(3);
-        parse(args);
-    };
-    for (const auto& args : {std::initializer_list<const char*>{"-h"}, {"--help", "--bogus"}}) {
-        EXPECT_EXIT(parse_to(out, args), testing::ExitedWithCode(0), "^$");
-        EXPECT_EQ(read_file(out), kUsage);
-    }
-    EXPECT_EXIT(parse_to("/dev/full", {"--help"}), testing::ExitedWithCode(1),
-                "^tool: cannot write the usage");
 }
 
 }  // namespace
