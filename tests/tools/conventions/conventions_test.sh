@@ -58,7 +58,10 @@ particles)
     row 2 - '--bogus: unknown option' --bogus
     row 2 - '--frames: needs a value' --frames
     row 2 - '--frames: needs a whole number of at least 1, got 0' --frames 0
-    row 1 - 'res/tunnel.pcx: cannot open' --frames 1
+    row 2 - '--frames: needs a whole number of at least 1, got -1$' --frames -1
+    row 2 - '--frames: .* got 3x$' --frames 3x
+    row 2 - '--frames: .* got 18446744073709551616$' --frames 18446744073709551616
+    row 1 - 'res/tunnel.pcx: cannot open' --frames 1 --frames 18446744073709551615
     row 0 res '' --frames 3 ;;
 resgen)
     help -h --bogus
@@ -92,6 +95,7 @@ font_preview)
     row 2 - '--bogus: unknown option' --bogus
     row 2 - 'needs the name of the PNG file to write'
     row 2 - 'b.png: unexpected argument' a.png b.png
+    row 2 - '-: unexpected argument' -
     row 1 - 'cannot write missing/a.png' missing/a.png
     row 0 - '' a.png
     [ -s "$work/run$((rows - 1))/a.png" ] || bad "no PNG written" ;;
@@ -104,6 +108,8 @@ capture)
     row 2 - '--video: the file name must end in .mp4 or .webm, got show.avi' --video show.avi
     row 2 - '--video: .*it does not combine with --every' --video show.mp4 --every 2
     row 2 - '--seconds: a video needs at least one frame' --video show.webm --seconds 0.01
+    row 2 - '--frame: needs a whole number from 0 to 211764, got 211765$' --out png --frame 211765
+    row 1+ - 'cannot load the show from res/' --out png --frame 0 --frame 211764
     row 1+ - 'cannot load the show from res/' --out png --wav music.wav --seconds 6
     row 1+ res 'no music from none.mod' --out png --module none.mod
     row 1+ res 'no/music.wav: cannot create: No such file or directory$' --out png --wav no/music.wav --seconds 6
@@ -113,11 +119,15 @@ modplay)
     help a.mod --help
     row 2 - '--bogus: unknown option' --bogus a.mod
     row 2 - '--seconds: needs a number of seconds from 0 to 21600 \(like 1.5\), got abc' a.mod --seconds abc -o x.wav
+    row 2 - '--seconds: needs a number .* got 21600.5$' a.mod --seconds 21600.5
+    row 2 - '--seconds: needs a number .* got \.$' a.mod --seconds .
+    row 2 - '--seconds: needs a number .* got 1\.2\.3$' a.mod --seconds 1.2.3
+    row 2 - '--seconds: needs a number .* got 0x10$' a.mod --seconds 0x10
     row 2 - '--seconds: needs at least one frame \(1/44100 s\), got 0$' a.mod -o x.wav --seconds 0
     row 2 - '--loop: needs --seconds with -o' a.mod -o x.wav --loop
     row 2 - 'no module given' -o x.wav
     row 2 - 'b.mod: unexpected argument' a.mod b.mod -o x.wav
-    row 1 - 'missing.mod: cannot open: No such file or directory$' missing.mod -o x.wav
+    row 1 - 'missing.mod: cannot open: No such file or directory$' missing.mod -o -h --seconds 21600
     row 1 res 'res/tunnel.pcx: not a 4-channel module' res/tunnel.pcx -o x.wav ;;
 *) echo "unknown tool $tool"; exit 2 ;;
 esac
