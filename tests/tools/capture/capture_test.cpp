@@ -47,7 +47,7 @@ TEST(VideoName, TheExtensionChoosesTheContainerInAnyCase) {
     const std::pair<const char*, VideoContainer> cases[] = {{"show.WebM", webm},
                                                             {"a.b/show.MP4", mp4},
                                                             {"show.mp4.part", none},
-                                                            {"clips.mp4/show", none},
+                                                            {"clips.webm/mp4", none},
                                                             {"mp4", none}};
     for (const auto& [path, container] : cases)
         EXPECT_EQ(video_container_for(path), container) << "'" << path << "'";
