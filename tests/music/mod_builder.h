@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "music/module.h"
+#include "util/recorded.h"
 
 struct TestSample {
     std::vector<int8_t> data;
@@ -72,18 +73,18 @@ struct TestPlayer {
     ModPlayer* get() const { return player.get(); }
 };
 
-// FNV-1a over the 16-bit (or 8-bit) values of `frames` frames, rendered in buffers of `buffer`
-// frames (at most 4410), or if 0 in pieces of 1 to 4096 frames.
+// The hash of the 16-bit (or 8-bit) values of `frames` frames, rendered in buffers of `buffer`
+// frames (at most 4410), or if 0 in pieces of 1 to 4096 frames. Its start value is the one the
+// recorded hashes were taken with.
 inline uint64_t output_hash(ModPlayer* p, int32_t frames, int32_t buffer, bool u8 = false) {
-    uint64_t hash = 1469598103934665603u;
+    Hash hash{1469598103934665603u};
     std::vector<int16_t> s16(2 * 4410);
     std::vector<uint8_t> b8(2 * 4410);
     for (int32_t done = 0, n = buffer ? buffer : 1; done < frames;
          done += n, n = buffer ? buffer : n % 4000 + 97) {
         n = std::min(n, frames - done);
         u8 ? player_render_u8(p, b8.data(), n) : player_render_s16(p, s16.data(), n);
-        for (int i = 0; i < 2 * n; ++i)
-            hash = (hash ^ (u8 ? b8[i] : uint16_t(s16[i]))) * 1099511628211u;
+        for (int i = 0; i < 2 * n; ++i) hash.word(u8 ? b8[i] : uint16_t(s16[i]));
     }
-    return hash;
+    return hash.value;
 }

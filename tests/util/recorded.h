@@ -6,12 +6,15 @@
 #include <sstream>
 #include <string>
 
-// FNV-1a, 64 bits, over bytes and numbers fed in order.
+// FNV-1a, 64 bits, over bytes and numbers fed in order; word() takes a whole value in one step.
 struct Hash {
     uint64_t value = 0xCBF29CE484222325ull;
+    Hash& word(uint64_t w) {
+        value = (value ^ w) * 0x100000001B3ull;
+        return *this;
+    }
     Hash& bytes(const void* data, size_t size) {
-        for (size_t i = 0; i < size; ++i)
-            value = (value ^ static_cast<const uint8_t*>(data)[i]) * 0x100000001B3ull;
+        for (size_t i = 0; i < size; ++i) word(static_cast<const uint8_t*>(data)[i]);
         return *this;
     }
     Hash& number(int64_t n) { return bytes(&n, sizeof(n)); }
